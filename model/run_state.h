@@ -1,0 +1,196 @@
+// model/run_state.h: CMotifSampler, the whole state of one sampler run, with its site and group records.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/refusal.h"
+#include "util/log_factorial.h"
+#include "util/random.h"
+
+namespace kalvo {
+
+// The texts that mean "none" in a parameter file.
+inline constexpr std::string_view kNoBackgroundFile = "$%//";
+inline constexpr std::string_view kNoSeedMotif = "%%%%";
+
+// One site of one sequence. The word is always in motif orientation: the
+// reverse complement of the sequence text for a reverse-strand site.
+struct SiteNode {
+    std::string seqName;      // header line of the sequence
+    int seqIndex = 0;
+    int ordinal = 0;          // 1, 2, ... in the order the sampling step added it; 0 for a random start site
+    std::string word;
+    bool forward = true;      // on the given strand
+    int pos = 0;              // 0-based leftmost residue in the given sequence, for both strands
+    double motifLogLik = 0.0; // ln(motif / background) as last scored
+    double bgProb = 0.0;      // probability of the word under the background
+};
+
+// A group of dependent motif columns (a pair when made by the moves).
+struct GroupNode {
+    int size = 0;
+    std::vector<int> positions;  // motif columns, in the order they were drawn
+    std::vector<int> counts;     // 4^size joint counts over the current sites, by word index
+    std::vector<double> probs;   // 4^size joint probabilities; empty until EstimateModel fills it
+    double logBF = 0.0;
+};
+
+using SiteList = std::vector<SiteNode>;   // sites of one sequence, in the order they were added
+using GroupList = std::vector<GroupNode>; // newest group first
+
+enum class ShiftDirection { Right = 0, Left = 1 };
+
+struct RunProgress {
+    int iteration = 0;   // iterations done
+    int iterations = 0;  // iterations of the run
+};
+// Called between iterations; returning false abandons the run, which then appends nothing.
+using ProgressCallback = std::function<bool(const RunProgress&)>;
+
+// One sampler run: parameters, sequences, background, motif model, current and
+// best state. Constructed, filled by LoadParameters, run once, destroyed.
+// Fields are public so that each step can be set up and checked on its own.
+class CMotifSampler {
+public:
+    CMotifSampler() = default;
+    virtual ~CMotifSampler() = default;
+    CMotifSampler(const CMotifSampler&) = delete;
+    CMotifSampler& operator=(const CMotifSampler&) = delete;
+
+    // --- setup ---
+    // Reads the parameter file; refuses an unreadable file, a width below 1 and a bad pseudocount.
+    Outcome LoadParameters(const std::string& path);
+    // Reads the FASTA file, sizes the per-run storage and draws the prior odds when unset.
+    Outcome ReadSequences();
+    Outcome LoadBackground(const std::string& path);
+    void ComputeBackground();
+    void RandomAlignment();
+    void SeedMotif(const std::string& word);
+    void Recount();
+    void BuildMask();
+
+    // --- the run ---
+    // Seeds the stream, sets up, iterates and appends the report. On refusal or
+    // cancellation nothing has been written anywhere.
+    Outcome Run(std::uint32_t seed, const ProgressCallback& progress = {});
+
+    // --- site sampling step ---
+    void SampleSequence(int s);
+    void RemoveSites(int s);
+    void ClearSites(int s);
+    // Motif and group probabilities from the counts; returns S, the column-0 count total.
+    int EstimateModel(bool withPseudo);
+    // Likelihood ratio of a W-letter word, motif model (with groups) over background.
+    double ScoreWord(std::string_view word) const;
+    // Background probability of a word: first-letter frequency times the transitions.
+    double BackgroundProbability(std::string_view word) const;
+    // Appends the site at slot (2·pos, +1 for the reverse strand) to sequence s.
+    void AddSite(int s, int slot, int ordinal);
+
+    // --- shift move ---
+    void ShiftMove();
+    void TryShift(ShiftDirection direction);
+    void ApplyShift(ShiftDirection direction);
+    // Σ c·ln((c/n)/q) over the letters present, after adding the truncated pseudocounts to c.
+    double ColumnScore(std::array<int, 4>& counts) const;
+    std::array<int, 4> EdgeColumnCounts(int offset) const;
+
+    // --- correlated positions ---
+    void CorrelationMove();
+    void AddPairMove();
+    void RemovePairMove();
+    void ChangePairMove();
+    double DirichletLogMarginal(const int* counts, int numCells);
+    std::array<int, 4> ColumnCounts(int column) const;
+    std::vector<int> GroupJointCounts(const int* positions, int size) const;
+    double GroupLogBF(const int* positions, int size, const std::vector<int>& joint);
+    static GroupNode NewGroup(int size, const int* positions, const std::vector<int>& joint, double logBF);
+    // True when every element of a occurs somewhere in b.
+    static bool SameSet(const int* a, const int* b, int n);
+
+    // --- score and results ---
+    double JointLogLikelihood();
+    static int Binomial(int n, int k);
+    void SaveBest();
+    // Installs the best state, recomputes it without pseudocounts and appends the report block.
+    Outcome WriteReport(const std::string& path);
+    // Steps of WriteReport before the file is touched: install, recount, re-estimate.
+    void InstallBestState();
+    void UpdateGroupBayesFactors();
+    // The report block of the installed state, with CR LF line ends.
+    std::string ComposeReport() const;
+
+    // Number of candidate positions: Σ max(0, L − W + 1), doubled on both strands.
+    long long CandidatePositions() const;
+
+    // --- parameters ---
+    std::string m_outputPath;
+    std::string m_inputPath;
+    std::string m_backgroundPath{kNoBackgroundFile};
+    std::string m_seedMotif;
+    std::string m_parameterPath;
+    int m_width = 0;
+    int m_iterations = 0;
+    int m_depMoves = 1;
+    int m_corrLevel = 2;
+    bool m_oneSitePerSeq = false;
+    bool m_bothStrands = true;
+    bool m_maskLowComplexity = false;
+    double m_maskThreshold = 0.9;
+    int m_maskWindow = 12;
+    std::array<double, 4> m_pseudo{};
+    double m_pseudoTotal = 0.0;
+
+    // --- input ---
+    std::vector<std::string> m_seqs;
+    std::vector<std::string> m_seqNames;
+    int m_numSeqs = 0;
+    long long m_totalLength = 0;
+    std::array<double, 4> m_bgFreq{};
+    std::array<double, 16> m_bgTrans{};
+    std::vector<std::vector<std::uint8_t>> m_mask;  // per sequence, 1 where no site may start
+
+    // --- model and state ---
+    std::vector<int> m_counts;        // 4·W: column c, letter b at 4c + b
+    std::vector<double> m_motifProb;  // 4·W, same layout
+    int m_numSites = 0;
+    double m_priorOdds = 1000.0;
+    double m_samplingPriorOdds = 1000.0;
+    std::vector<SiteList> m_sites;
+    std::vector<SiteList> m_bestSites;
+    int m_numPairs = 0;
+    GroupList m_groups;
+    GroupList m_bestGroups;
+    double m_bestLogLik = -2000.0;
+    bool m_hasBest = false;  // a state after burn-in has been saved
+
+    RandomStream m_random;
+    LogFactorialTable m_logFactorial;
+
+private:
+    // Per-run tables that never change once setup is done, so the sampling
+    // sweep reads them instead of recomputing (and allocating) per position.
+    void PrepareScoringTables();
+    double ScoreSlot(long long offset, int position, bool reverse) const;
+    void ColumnOccupancy(std::vector<char>& occupied, const GroupNode* except) const;
+
+    std::vector<long long> m_seqOffset;       // start of each sequence in the flat tables
+    std::vector<std::uint8_t> m_codes;        // letter codes (non-ACGT count as A)
+    std::vector<std::uint8_t> m_reverseCodes; // codes of each letter's complement
+    std::vector<std::uint8_t> m_slotBlocked;  // window holds N or is masked
+    std::vector<double> m_bgForward;          // background probability of the word at each start
+    std::vector<double> m_bgReverse;          // ... and of its reverse complement
+    std::vector<double> m_slotScore;          // per-call buffers of SampleSequence, sized once
+    std::vector<double> m_slotCumulative;
+    std::vector<int> m_freeColumns;           // columns outside every group, rebuilt per sweep step
+};
+
+// True when the two most frequent bases make up more than threshold of the
+// window; letters other than A, C, G, T count only in the window's length.
+bool IsLowComplexity(std::string_view window, double threshold);
+
+}  // namespace kalvo

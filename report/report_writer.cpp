@@ -1,0 +1,175 @@
+// report/report_writer.cpp: the report block of the best state, appended whole to the output file.
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "model/run_state.h"
+#include "util/append_file.h"
+#include "util/sequence_text.h"
+
+namespace kalvo {
+namespace {
+
+// Fixed-point with the given decimals, like "%.*f" in the C locale whatever
+// the process locale is. A figure that cannot exist (0/0) prints as zero.
+void AppendFixed(std::string& out, double value, int decimals)
+{
+    if (std::isnan(value))
+        value = 0.0;
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    out.append(buffer, result.ptr);
+}
+
+void AppendInt(std::string& out, long long value) { out += std::to_string(value); }
+
+// Text lines of the report end in CR LF on every platform.
+constexpr const char* kLineEnd = "\r\n";
+
+}  // namespace
+
+void CMotifSampler::InstallBestState()
+{
+    // The best state becomes the current state: a move, not a copy.
+    m_sites = std::move(m_bestSites);
+    m_groups = std::move(m_bestGroups);
+    m_bestSites.clear();
+    m_bestGroups.clear();
+    m_sites.resize(static_cast<std::size_t>(m_numSeqs));
+    m_numPairs = static_cast<int>(m_groups.size());
+    m_pseudo.fill(0.0);
+    m_pseudoTotal = 0.0;
+    Recount();
+    UpdateGroupBayesFactors();
+    m_numSites = EstimateModel(false);
+}
+
+void CMotifSampler::UpdateGroupBayesFactors()
+{
+    for (GroupNode& group : m_groups) {
+        const int cells = static_cast<int>(std::pow(4.0, group.size) + 0.5);
+        const double joint = DirichletLogMarginal(group.counts.data(), cells);
+        double separate = 0.0;
+        for (int column : group.positions) {
+            const auto counts = ColumnCounts(column);
+            separate += DirichletLogMarginal(counts.data(), 4);
+        }
+        group.logBF = joint - separate;
+    }
+}
+
+std::string CMotifSampler::ComposeReport() const
+{
+    const int sites = m_numSites;
+    const bool noSites = sites == 0;
+    std::string out;
+    out.reserve(1024 + 128 * static_cast<std::size_t>(sites > 0 ? sites : 0));
+
+    out += kLineEnd;
+    out += kLineEnd;
+    out += "*************";
+    out += kLineEnd;
+    out += m_inputPath;
+    out += kLineEnd;
+    out += "# of Input Sequence: ";
+    AppendInt(out, m_numSeqs);
+    out += kLineEnd;
+    out += kLineEnd;
+
+    int sequencesHit = 0;
+    for (const SiteList& list : m_sites)
+        sequencesHit += list.empty() ? 0 : 1;
+    out += '\r';  // a lone carriage return opens this line
+    out += kLineEnd;
+    out += "# of total sequences hits the motif: ";
+    AppendInt(out, sequencesHit);
+    out += kLineEnd;
+    out += "# of total putative sites: ";
+    AppendInt(out, sites);
+    out += kLineEnd;
+
+    out += "\tA\tC\tG\tT\tCon";
+    out += kLineEnd;
+    static constexpr char kLetters[] = {'A', 'C', 'G', 'T'};
+    for (int c = 0; c < m_width; ++c) {
+        AppendInt(out, c + 1);
+        out += '\t';
+        char consensus = 'A';
+        double best = 0.0;
+        for (int b = 0; b < 4; ++b) {
+            const double theta = noSites ? 0.0 : m_motifProb[static_cast<std::size_t>(c * 4 + b)];
+            AppendFixed(out, theta, 2);
+            out += '\t';
+            if (theta > best) {
+                best = theta;
+                consensus = kLetters[b];
+            }
+        }
+        out += consensus;
+        out += kLineEnd;
+    }
+
+    out += kLineEnd;
+    out += "Correlated positions:";
+    out += kLineEnd;
+    for (const GroupNode& group : m_groups) {
+        for (int column : group.positions) {
+            AppendInt(out, column + 1);
+            out += ',';
+        }
+        out += "logBF=";
+        AppendFixed(out, group.logBF, 6);
+        out += kLineEnd;
+        for (std::size_t w = 0; w < group.counts.size(); ++w) {
+            if (group.counts[w] <= 0)
+                continue;
+            out += WordFromIndex(w, group.size);
+            out += '\t';
+            AppendInt(out, group.counts[w]);
+            out += '\t';
+            AppendFixed(out, noSites || group.probs.empty() ? 0.0 : group.probs[w], 6);
+            out += kLineEnd;
+        }
+    }
+
+    out += kLineEnd;
+    out += "Joint Loglikelihood: ";
+    AppendFixed(out, m_bestLogLik, 6);
+    out += kLineEnd;
+    const double positions = static_cast<double>(CandidatePositions());
+    const double share = (sites + 1) / (positions + 1);
+    out += "Estimated Prior: ";
+    AppendFixed(out, (1 - share) / share, 6);
+    out += kLineEnd;
+    out += kLineEnd;
+    out += "Putative sites:";
+    out += kLineEnd;
+
+    for (const SiteList& list : m_sites) {
+        for (const SiteNode& site : list) {
+            out += site.seqName;
+            out += "\tseg";
+            AppendInt(out, site.ordinal);
+            out += site.forward ? "\tf\t" : "\tr\t";
+            AppendInt(out, site.pos);
+            out += '\t';
+            out += site.word;
+            out += '\t';
+            AppendFixed(out, site.motifLogLik, 6);
+            out += '\t';
+            out += kLineEnd;
+        }
+    }
+    return out;
+}
+
+Outcome CMotifSampler::WriteReport(const std::string& path)
+{
+    InstallBestState();
+    const std::string block = ComposeReport();
+    if (auto problem = AppendWhole(path, block))
+        return Refusal{"cannot append the report to '" + path + "': " + *problem};
+    return std::nullopt;
+}
+
+}  // namespace kalvo

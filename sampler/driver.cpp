@@ -1,0 +1,105 @@
+// sampler/driver.cpp: Run, the whole of one sampler run from setup to report.
+#include <array>
+#include <cmath>
+
+#include "model/run_state.h"
+#include "sampler/beta_sampler.h"
+#include "util/append_file.h"
+
+namespace kalvo {
+namespace {
+
+// ln((r + 1)/32768) for every draw r: the Beta draw takes a logarithm per
+// candidate position, so it reads them from a table of the same values.
+const std::array<double, 32768>& LogUniformTable()
+{
+    static const std::array<double, 32768> table = [] {
+        std::array<double, 32768> values{};
+        for (int r = 0; r < 32768; ++r)
+            values[static_cast<std::size_t>(r)] = std::log((r + 1) / 32768.0);
+        return values;
+    }();
+    return table;
+}
+
+}  // namespace
+
+double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& random) const
+{
+    const auto& logUniform = LogUniformTable();
+    double x = 0.0;
+    for (long long i = 0; i < a; ++i)
+        x += logUniform[static_cast<std::size_t>(random.Next())];
+    double y = 0.0;
+    for (long long i = 0; i < b; ++i)
+        y += logUniform[static_cast<std::size_t>(random.Next())];
+    return x / (x + y);
+}
+
+Outcome CMotifSampler::Run(std::uint32_t seed, const ProgressCallback& progress)
+{
+    m_random.Seed(seed);
+    if (auto refusal = ReadSequences())
+        return refusal;
+    if (m_backgroundPath != kNoBackgroundFile) {
+        if (auto refusal = LoadBackground(m_backgroundPath))
+            return refusal;
+    } else {
+        ComputeBackground();
+    }
+    // Refuse an unwritable output now rather than after the whole run.
+    if (auto problem = CheckAppendable(m_outputPath))
+        return Refusal{"cannot write output file '" + m_outputPath + "': " + *problem};
+
+    bool seeded = false;
+    if (m_seedMotif == kNoSeedMotif) {
+        RandomAlignment();
+        Recount();
+    } else {
+        SeedMotif(m_seedMotif);
+        seeded = true;
+    }
+    if (m_maskLowComplexity)
+        BuildMask();
+    PrepareScoringTables();
+    const long long positions = CandidatePositions();
+    const int burnIn = m_iterations / 4;
+
+    for (int t = 0; t < m_iterations; ++t) {
+        const long long start = m_random.Index(m_numSeqs);
+        for (int i = 0; i < m_numSeqs; ++i)
+            SampleSequence(static_cast<int>((start + i) % m_numSeqs));
+        if (t == 10 && seeded)
+            Recount();
+        if (t % 20 == 19)
+            ShiftMove();
+        if (!m_oneSitePerSeq) {
+            const CBetaSampler beta;
+            const double p = beta.DrawBetaVariate(m_numSites + 1LL, positions - m_numSites + 1, m_random);
+            m_priorOdds = (1 - p) / p;
+            m_samplingPriorOdds = m_priorOdds;
+        }
+        auto scoreAndKeepBest = [&] {
+            const double logLik = JointLogLikelihood();
+            // The first state scored after burn-in is always kept, however low it scores.
+            if (t > burnIn && (!m_hasBest || logLik > m_bestLogLik)) {
+                m_bestLogLik = logLik;
+                m_hasBest = true;
+                SaveBest();
+            }
+        };
+        if (m_corrLevel < 2) {
+            scoreAndKeepBest();
+        } else {
+            for (int move = 0; move < m_depMoves; ++move) {
+                CorrelationMove();
+                scoreAndKeepBest();
+            }
+        }
+        if (progress && !progress(RunProgress{t + 1, m_iterations}))
+            return Refusal{"run of '" + m_parameterPath + "' cancelled; nothing was written"};
+    }
+    return WriteReport(m_outputPath);
+}
+
+}  // namespace kalvo

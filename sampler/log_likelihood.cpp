@@ -1,0 +1,61 @@
+// sampler/log_likelihood.cpp: the joint log-likelihood that scores a whole state.
+#include <cmath>
+
+#include "model/run_state.h"
+
+namespace kalvo {
+
+double CMotifSampler::JointLogLikelihood()
+{
+    const int sites = EstimateModel(true);
+    m_numSites = sites;
+
+    double logLik = 0.0;
+    int letterPseudo[4];
+    for (int b = 0; b < 4; ++b)
+        letterPseudo[b] = static_cast<int>(m_pseudo[static_cast<std::size_t>(b)] + 0.0001);
+    for (int c = 0; c < m_width; ++c) {
+        for (int b = 0; b < 4; ++b)
+            logLik += m_logFactorial(m_counts[static_cast<std::size_t>(c * 4 + b)] + letterPseudo[b]);
+    }
+    for (SiteList& siteList : m_sites) {
+        for (SiteNode& site : siteList) {
+            site.motifLogLik = std::log(ScoreWord(site.word));
+            logLik -= std::log(site.bgProb);
+        }
+    }
+    const int totalPseudo = static_cast<int>(m_pseudoTotal + 0.001);
+    logLik -= m_width * m_logFactorial(sites + totalPseudo);
+
+    if (m_corrLevel > 1) {
+        double groupSum = 0.0;
+        int remaining = m_width;
+        for (const GroupNode& group : m_groups) {
+            groupSum += group.logBF - std::log(static_cast<double>(Binomial(remaining, group.size)));
+            remaining -= group.size;
+        }
+        logLik += groupSum;
+    }
+    if (m_oneSitePerSeq)
+        return logLik;
+
+    const auto positions = static_cast<double>(CandidatePositions());
+    const double q = m_priorOdds;
+    return logLik - sites * std::log(q) + positions * std::log(q / (q + 1));
+}
+
+int CMotifSampler::Binomial(int n, int k)
+{
+    if (k > n / 2)
+        k = n - k;
+    // Pairs at practical widths keep these products within 64 bits.
+    long long numerator = 1;
+    long long denominator = 1;
+    for (int i = 1; i <= k; ++i) {
+        denominator *= i;
+        numerator *= n - i + 1;
+    }
+    return static_cast<int>(numerator / denominator);
+}
+
+}  // namespace kalvo

@@ -1,0 +1,261 @@
+// sampler/site_step.cpp: the Gibbs-type update of one sequence's sites, and the model estimate it uses.
+#include <algorithm>
+#include <string>
+
+#include "model/run_state.h"
+#include "util/sequence_text.h"
+
+namespace kalvo {
+namespace {
+
+// The word index of the word's letters at a group's columns, first column most significant.
+std::size_t GroupKey(const GroupNode& group, std::string_view word)
+{
+    std::size_t key = 0;
+    for (int column : group.positions)
+        key = key * 4 + static_cast<std::size_t>(BaseCode(word[static_cast<std::size_t>(column)]));
+    return key;
+}
+
+std::size_t CellCount(int size) { return static_cast<std::size_t>(1) << (2 * size); }
+
+}  // namespace
+
+void CMotifSampler::PrepareScoringTables()
+{
+    const auto width = static_cast<std::size_t>(m_width);
+    m_seqOffset.assign(m_seqs.size() + 1, 0);
+    for (std::size_t s = 0; s < m_seqs.size(); ++s)
+        m_seqOffset[s + 1] = m_seqOffset[s] + static_cast<long long>(m_seqs[s].size());
+    const auto total = static_cast<std::size_t>(m_seqOffset.back());
+    m_codes.assign(total, 0);
+    m_reverseCodes.assign(total, 0);
+    m_slotBlocked.assign(total, 0);
+    m_bgForward.assign(total, 0.0);
+    m_bgReverse.assign(total, 0.0);
+
+    std::size_t longest = 0;
+    for (std::size_t s = 0; s < m_seqs.size(); ++s) {
+        const std::string& sequence = m_seqs[s];
+        const auto offset = static_cast<std::size_t>(m_seqOffset[s]);
+        longest = std::max(longest, sequence.size());
+        for (std::size_t j = 0; j < sequence.size(); ++j) {
+            m_codes[offset + j] = static_cast<std::uint8_t>(BaseCode(sequence[j]));
+            m_reverseCodes[offset + j] = static_cast<std::uint8_t>(BaseCode(ComplementLetter(sequence[j])));
+        }
+        if (sequence.size() < width)
+            continue;
+        const std::size_t starts = sequence.size() - width + 1;
+        std::size_t lettersN = static_cast<std::size_t>(std::count(sequence.begin(), sequence.begin() + static_cast<long>(width) - 1, 'N'));
+        for (std::size_t i = 0; i < starts; ++i) {
+            lettersN += sequence[i + width - 1] == 'N' ? 1 : 0;
+            const bool masked = m_maskLowComplexity && !m_mask.empty() && m_mask[s][i] != 0;
+            m_slotBlocked[offset + i] = (lettersN > 0 || masked) ? 1 : 0;
+            lettersN -= sequence[i] == 'N' ? 1 : 0;
+            // The same products, in the same order, as the background of a site's word.
+            const std::uint8_t* forward = &m_codes[offset + i];
+            double pForward = m_bgFreq[forward[0]];
+            for (std::size_t k = 0; k + 1 < width; ++k)
+                pForward *= m_bgTrans[forward[k] * 4u + forward[k + 1]];
+            m_bgForward[offset + i] = pForward;
+            const std::uint8_t* reverse = &m_reverseCodes[offset + i + width - 1];
+            double pReverse = m_bgFreq[reverse[0]];
+            for (std::size_t k = 0; k + 1 < width; ++k)
+                pReverse *= m_bgTrans[*(reverse - k) * 4u + *(reverse - k - 1)];
+            m_bgReverse[offset + i] = pReverse;
+        }
+    }
+    m_slotScore.assign(2 * longest, 0.0);
+    m_slotCumulative.assign(2 * longest, 0.0);
+    m_freeColumns.reserve(width);
+}
+
+double CMotifSampler::ScoreSlot(long long offset, int position, bool reverse) const
+{
+    const auto start = static_cast<std::size_t>(offset + position);
+    const auto width = static_cast<std::size_t>(m_width);
+    double motif = 1.0;
+    if (!reverse) {
+        const std::uint8_t* codes = &m_codes[start];
+        for (int column : m_freeColumns)
+            motif *= m_motifProb[static_cast<std::size_t>(column) * 4 + codes[column]];
+        for (const GroupNode& group : m_groups) {
+            std::size_t key = 0;
+            for (int column : group.positions)
+                key = key * 4 + codes[column];
+            motif *= group.probs[key];
+        }
+        return motif / m_bgForward[start];
+    }
+    // Motif column j of the reverse word is the complement of letter W − 1 − j.
+    const std::uint8_t* last = &m_reverseCodes[start + width - 1];
+    for (int column : m_freeColumns)
+        motif *= m_motifProb[static_cast<std::size_t>(column) * 4 + *(last - column)];
+    for (const GroupNode& group : m_groups) {
+        std::size_t key = 0;
+        for (int column : group.positions)
+            key = key * 4 + *(last - column);
+        motif *= group.probs[key];
+    }
+    return motif / m_bgReverse[start];
+}
+
+void CMotifSampler::SampleSequence(int s)
+{
+    RemoveSites(s);
+    const auto index = static_cast<std::size_t>(s);
+    const long long starts = static_cast<long long>(m_seqs[index].size()) - m_width + 1;
+    const long long slots = starts > 0 ? 2 * starts : 0;
+    const long long offset = m_seqOffset[index];
+
+    // The model is fixed for the whole call: note once which columns score on their own.
+    std::vector<char> occupied;
+    ColumnOccupancy(occupied, nullptr);
+    m_freeColumns.clear();
+    for (int column = 0; column < m_width; ++column) {
+        if (occupied[static_cast<std::size_t>(column)] == 0)
+            m_freeColumns.push_back(column);
+    }
+
+    double total = 0.0;
+    for (long long i = 0; i < starts; ++i) {
+        const auto k = static_cast<std::size_t>(2 * i);
+        if (m_slotBlocked[static_cast<std::size_t>(offset + i)] != 0) {
+            m_slotScore[k] = 0.0;
+            m_slotScore[k + 1] = 0.0;
+            m_slotCumulative[k] = total;
+            m_slotCumulative[k + 1] = total;
+            continue;
+        }
+        const double forward = ScoreSlot(offset, static_cast<int>(i), false);
+        m_slotScore[k] = forward;
+        total += forward;
+        m_slotCumulative[k] = total;
+        const double reverse = m_bothStrands ? ScoreSlot(offset, static_cast<int>(i), true) : 0.0;
+        m_slotScore[k + 1] = reverse;
+        total += reverse;
+        m_slotCumulative[k + 1] = total;
+    }
+
+    if (m_oneSitePerSeq) {
+        // One draw, even when nothing can be chosen, so the stream keeps its order.
+        const double u = m_random.Uniform();
+        for (long long k = 0; k < slots; ++k) {
+            if (u < m_slotCumulative[static_cast<std::size_t>(k)] / total) {
+                AddSite(s, static_cast<int>(k), 1);
+                break;
+            }
+        }
+        return;
+    }
+
+    int ordinal = 0;
+    for (long long k = 0; k < slots; ++k) {
+        const double u = m_random.Uniform();
+        const double q = m_slotScore[static_cast<std::size_t>(k)] / m_samplingPriorOdds;
+        if (u < q / (q + 1)) {
+            AddSite(s, static_cast<int>(k), ++ordinal);
+            // The next slot examined starts past this site: sites never overlap.
+            k += 2LL * m_width;
+        }
+    }
+}
+
+void CMotifSampler::RemoveSites(int s)
+{
+    const auto width = static_cast<std::size_t>(m_width);
+    for (const SiteNode& site : m_sites[static_cast<std::size_t>(s)]) {
+        --m_numSites;
+        for (std::size_t j = 0; j < width; ++j) {
+            if (IsBase(site.word[j]))
+                --m_counts[j * 4 + static_cast<std::size_t>(BaseCode(site.word[j]))];
+        }
+        for (GroupNode& group : m_groups)
+            --group.counts[GroupKey(group, site.word)];
+    }
+    ClearSites(s);
+    EstimateModel(true);
+}
+
+void CMotifSampler::ClearSites(int s) { m_sites[static_cast<std::size_t>(s)].clear(); }
+
+int CMotifSampler::EstimateModel(bool withPseudo)
+{
+    const int sites = m_width > 0 ? m_counts[0] + m_counts[1] + m_counts[2] + m_counts[3] : 0;
+    const std::size_t cells = m_counts.size();
+    if (withPseudo) {
+        for (std::size_t i = 0; i < cells; ++i)
+            m_motifProb[i] = (m_counts[i] + m_pseudo[i % 4]) / (sites + m_pseudoTotal);
+    } else {
+        for (std::size_t i = 0; i < cells; ++i)
+            m_motifProb[i] = m_counts[i] / static_cast<double>(sites);
+    }
+    for (GroupNode& group : m_groups) {
+        const std::size_t groupCells = CellCount(group.size);
+        group.probs.resize(groupCells);
+        for (std::size_t e = 0; e < groupCells; ++e) {
+            group.probs[e] = withPseudo ? (group.counts[e] + 0.25 * m_pseudo[0]) / (sites + m_pseudoTotal)
+                                        : group.counts[e] / static_cast<double>(sites);
+        }
+    }
+    return sites;
+}
+
+void CMotifSampler::ColumnOccupancy(std::vector<char>& occupied, const GroupNode* except) const
+{
+    occupied.assign(static_cast<std::size_t>(m_width), 0);
+    for (const GroupNode& group : m_groups) {
+        if (&group == except)
+            continue;
+        for (int column : group.positions)
+            occupied[static_cast<std::size_t>(column)] = 1;
+    }
+}
+
+double CMotifSampler::BackgroundProbability(std::string_view word) const
+{
+    double probability = m_bgFreq[static_cast<std::size_t>(BaseCode(word[0]))];
+    for (std::size_t i = 0; i + 1 < word.size(); ++i)
+        probability *= m_bgTrans[static_cast<std::size_t>(BaseCode(word[i]) * 4 + BaseCode(word[i + 1]))];
+    return probability;
+}
+
+double CMotifSampler::ScoreWord(std::string_view word) const
+{
+    std::vector<char> occupied;
+    ColumnOccupancy(occupied, nullptr);
+    double motif = 1.0;
+    for (std::size_t i = 0; i < occupied.size(); ++i) {
+        if (occupied[i] == 0)
+            motif *= m_motifProb[i * 4 + static_cast<std::size_t>(BaseCode(word[i]))];
+    }
+    for (const GroupNode& group : m_groups)
+        motif *= group.probs[GroupKey(group, word)];
+    return motif / BackgroundProbability(word);
+}
+
+void CMotifSampler::AddSite(int s, int slot, int ordinal)
+{
+    const auto index = static_cast<std::size_t>(s);
+    SiteNode site;
+    site.seqName = m_seqNames[index];
+    site.seqIndex = s;
+    site.ordinal = ordinal;
+    site.pos = slot / 2;
+    site.word = m_seqs[index].substr(static_cast<std::size_t>(site.pos), static_cast<std::size_t>(m_width));
+    site.forward = slot % 2 == 0;
+    if (!site.forward)
+        site.word = ReverseComplement(site.word);
+    site.bgProb = BackgroundProbability(site.word);
+    ++m_numSites;
+    const auto width = static_cast<std::size_t>(m_width);
+    for (std::size_t j = 0; j < width; ++j) {
+        if (IsBase(site.word[j]))
+            ++m_counts[j * 4 + static_cast<std::size_t>(BaseCode(site.word[j]))];
+    }
+    for (GroupNode& group : m_groups)
+        ++group.counts[GroupKey(group, site.word)];
+    m_sites[index].push_back(std::move(site));
+}
+
+}  // namespace kalvo
