@@ -126,6 +126,9 @@ public:
 
     // Number of candidate positions: Σ max(0, L − W + 1), doubled on both strands.
     long long CandidatePositions() const;
+    // Tables that stay fixed for the run (letter codes, blocked starts, background
+    // of every word), read by the sampling sweep. Needs sequences, background and mask.
+    void PrepareScoringTables();
 
     // --- parameters ---
     std::string m_outputPath;
@@ -172,9 +175,6 @@ public:
     LogFactorialTable m_logFactorial;
 
 private:
-    // Per-run tables that never change once setup is done, so the sampling
-    // sweep reads them instead of recomputing (and allocating) per position.
-    void PrepareScoringTables();
     double ScoreSlot(long long offset, int position, bool reverse) const;
     void ColumnOccupancy(std::vector<char>& occupied, const GroupNode* except) const;
 
@@ -187,7 +187,13 @@ private:
     std::vector<double> m_slotScore;          // per-call buffers of SampleSequence, sized once
     std::vector<double> m_slotCumulative;
     std::vector<int> m_freeColumns;           // columns outside every group, rebuilt per sweep step
+    std::vector<char> m_occupied;             // columns inside some group, rebuilt per sweep step
 };
+
+// Proposal factors of adding a pair to k pairs and of removing one of k pairs,
+// when at most half pairs fit in the motif.
+double AddPairFactor(int k, int half);
+double RemovePairFactor(int k, int half);
 
 // True when the two most frequent bases make up more than threshold of the
 // window; letters other than A, C, G, T count only in the window's length.

@@ -36,7 +36,7 @@ Outcome CMotifSampler::ReadSequences()
     }
     m_numSeqs = static_cast<int>(m_seqs.size());
     if (m_numSeqs == 0)
-        return Refusal{"sequence file '" + m_inputPath + "' holds no sequence: no line starts a header with '>'"};
+        return Refusal{"sequence file '" + m_inputPath + "' holds no sequence: no line holds a '>' header"};
     if (CandidatePositions() == 0)
         return Refusal{"sequence file '" + m_inputPath + "': no sequence is as long as the motif width " +
                        std::to_string(m_width)};

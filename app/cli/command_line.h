@@ -1,0 +1,19 @@
+// app/cli/command_line.h: the `kalvo` program as a function of its arguments and streams.
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kalvo {
+
+// Exit statuses of the program.
+inline constexpr int kExitSuccess = 0;  // every run of the batch succeeded
+inline constexpr int kExitRefused = 1;  // at least one run was refused
+inline constexpr int kExitUsage = 2;    // bad arguments, or no number of runs to do
+
+// Runs `kalvo` with the arguments that follow the program name. Stdout gets
+// only help, the version and "Finished!"; everything else goes to `err`.
+// Progress is drawn on `err` only when it is a terminal.
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal);
+
+}  // namespace kalvo

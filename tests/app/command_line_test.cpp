@@ -1,0 +1,163 @@
+// tests/app/command_line_test.cpp: the `kalvo` program run in-process: streams, messages, exit status.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <sstream>
+
+#include "app/cli/command_line.h"
+#include "batch_inputs.h"
+
+namespace kalvo::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+struct Invocation {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Invocation Kalvo(const std::vector<std::string>& args, bool errIsTerminal = false)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    Invocation result;
+    result.status = RunCommandLine(args, out, err, errIsTerminal);
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+}
+
+TEST(CommandLineHelp, ProgramAndEachCommandListOptionsAndKeysOnStdout)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"run", "--help"}, {"repeat", "--help"}, {"batch", "p", "--help"}}) {
+        SCOPED_TRACE(args.front());
+        const Invocation k = Kalvo(args);
+        EXPECT_EQ(k.status, 0);
+        EXPECT_EQ(k.err, "");
+        for (const char* item : {"--seed", "--quiet", "default", "-i PATH", "-o PATH", "-b PATH", "-w W", "-n N",
+                                 "-m M", "-c C", "-e ", "-r 0", "-s X", "-A WORD", "-k ", "-N COUNT"})
+            EXPECT_THAT(k.out, HasSubstr(item));
+    }
+    EXPECT_THAT(Kalvo({"--help"}).out, HasSubstr("kalvo batch LIST"));
+    EXPECT_THAT(Kalvo({"--version"}).out, StartsWith("kalvo 1."));
+}
+
+TEST(CommandLineUsage, MistakesExitTwoWithAMessageOnStderrOnly)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"sample", "p"},
+             {"run"},
+             {"run", "a", "b"},
+             {"run", "p", "--fast"},
+             {"run", "p", "--seed"},
+             {"run", "p", "--seed", "abc"},
+             {"run", "p", "--seed", "-1"},
+             {"run", "p", "--seed", "4294967296"},
+             {"run", "p", "--seed=12x"}}) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const Invocation k = Kalvo(args);
+        EXPECT_EQ(k.status, 2);
+        EXPECT_EQ(k.out, "");
+        EXPECT_THAT(k.err, StartsWith("kalvo: "));
+        EXPECT_THAT(k.err, HasSubstr("usage:"));
+    }
+}
+
+TEST(CommandLineRun, SameSeedAppendsTheSameBytesAndNamesTheSeed)
+{
+    TinyInputs in;
+    const std::string out = in.dir().File("out.txt");
+    const std::string params = in.Params("a.params", out);
+    const Invocation first = Kalvo({"run", params, "--seed", "4294967295"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out, "Finished!\n");
+    EXPECT_EQ(first.err, "kalvo: run 1 of 1: parameter file '" + params + "', seed 4294967295\n");
+    const std::string once = ReadBytes(out);
+    EXPECT_EQ(CountReports(once), 1);
+
+    EXPECT_EQ(Kalvo({"--seed=4294967295", "run", params}).status, 2);  // options follow the command
+    EXPECT_EQ(Kalvo({"run", "--seed=4294967295", "--quiet", params}).status, 0);
+    EXPECT_EQ(ReadBytes(out), once + once);
+}
+
+TEST(CommandLineRun, WithoutSeedTheClockSeedIsPrinted)
+{
+    TinyInputs in;
+    const auto before = static_cast<std::uint32_t>(std::time(nullptr));
+    const Invocation k = Kalvo({"run", in.Params("a.params", in.dir().File("out.txt"))});
+    const auto at = k.err.rfind("seed ");
+    ASSERT_NE(at, std::string::npos);
+    const auto seed = static_cast<std::uint32_t>(std::stoul(k.err.substr(at + 5)));
+    EXPECT_LE(seed - before, 2u);
+}
+
+TEST(CommandLineRun, RefusalIsOneLineOnStderrExitOneAndOutputUntouched)
+{
+    TinyInputs in;
+    const std::string out = in.dir().Write("out.txt", "earlier\r\n");
+    const std::string params = in.Params("bad.params", out, "-w\n0\n");
+    const Invocation k = Kalvo({"run", params, "--seed", "1"});
+    EXPECT_EQ(k.status, 1);
+    EXPECT_EQ(k.out, "Finished!\n");
+    EXPECT_THAT(k.err, HasSubstr("\nkalvo: parameter file '" + params + "': motif width must be at least 1"));
+    EXPECT_EQ(std::count(k.err.begin(), k.err.end(), '\n'), 2);
+    EXPECT_EQ(ReadBytes(out), "earlier\r\n");
+
+    // An output path below a regular file can be neither opened nor created.
+    const std::string blocked = in.Params("blocked.params", out + "/report.txt");
+    const Invocation b = Kalvo({"run", blocked, "--seed", "1"});
+    EXPECT_EQ(b.status, 1);
+    EXPECT_THAT(b.err, HasSubstr(out + "/report.txt"));
+    EXPECT_EQ(ReadBytes(out), "earlier\r\n");
+
+    EXPECT_EQ(Kalvo({"run", in.dir().File("absent.params")}).status, 1);
+}
+
+TEST(CommandLineRepeat, NoRunCountExitsTwoWithTheMessageOnStderr)
+{
+    TinyInputs in;
+    const std::string out = in.dir().File("out.txt");
+    const Invocation k = Kalvo({"repeat", in.Params("a.params", out), "--seed", "1"});
+    EXPECT_EQ(k.status, 2);
+    EXPECT_EQ(k.out, "");
+    EXPECT_EQ(k.err, "please input number of runs!\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(CommandLineBatch, ListWithOneRefusedFileRunsTheRestAndExitsOne)
+{
+    TinyInputs in;
+    const std::string out = in.dir().File("out.txt");
+    const std::string good = in.Params("good.params", out);
+    const std::string list = in.dir().Write("list.txt", "2\n" + in.dir().File("missing.params") + "\n" + good + "\n");
+    const Invocation k = Kalvo({"batch", list, "--seed", "9"});
+    EXPECT_EQ(k.status, 1);
+    EXPECT_EQ(k.out, "Finished!\n");
+    EXPECT_THAT(k.err, HasSubstr("kalvo: cannot open parameter file '" + in.dir().File("missing.params")));
+    EXPECT_THAT(k.err, HasSubstr("run 1 of 1: parameter file '" + good + "', seed 9"));
+    EXPECT_EQ(CountReports(ReadBytes(out)), 1);
+
+    EXPECT_EQ(Kalvo({"batch", in.dir().Write("zero.txt", "0\n")}).err, "please input number of runs!\n");
+}
+
+TEST(CommandLineProgress, DrawnOnlyOnATerminalAndNotWhenQuiet)
+{
+    TinyInputs in;
+    const std::string params = in.Params("a.params", in.dir().File("out.txt"));
+    const Invocation terminal = Kalvo({"run", params, "--seed", "1"}, true);
+    EXPECT_THAT(terminal.err, HasSubstr("\rrun 1 of 1, iteration 8 of 8"));
+    EXPECT_EQ(terminal.out, "Finished!\n");
+    EXPECT_THAT(Kalvo({"run", params, "--seed", "1", "--quiet"}, true).err, Not(HasSubstr("iteration")));
+    EXPECT_THAT(Kalvo({"run", params, "--seed", "1"}, false).err, Not(HasSubstr("iteration")));
+}
+
+}  // namespace
+}  // namespace kalvo::testing
