@@ -7,6 +7,24 @@
 
 namespace kalvo {
 
+double AddPairFactor(int k, int half)
+{
+    if (k == 0)
+        return 3.0;
+    if (k == half - 1)
+        return (k + 1) / 3.0;
+    return static_cast<double>(k + 1);
+}
+
+double RemovePairFactor(int k, int half)
+{
+    if (k == 1)
+        return 1.0 / 3;
+    if (k == half)
+        return 3.0 / k;
+    return 1.0 / k;
+}
+
 double CMotifSampler::DirichletLogMarginal(const int* counts, int numCells)
 {
     // One integer pseudocount for every cell, from the A pseudocount.
@@ -118,7 +136,7 @@ void CMotifSampler::AddPairMove()
 
     const std::vector<int> joint = GroupJointCounts(pair, 2);
     const double logBF = GroupLogBF(pair, 2, joint);
-    const double factor = k == 0 ? 3.0 : k == half - 1 ? (k + 1) / 3.0 : static_cast<double>(k + 1);
+    const double factor = AddPairFactor(k, half);
     bool accept = logBF > std::log(factor);
     if (!accept)
         accept = m_random.Uniform() < std::exp(logBF) / factor;
@@ -138,7 +156,7 @@ void CMotifSampler::RemovePairMove()
     const auto second = ColumnCounts(group.positions[1]);
     const double logRatio = DirichletLogMarginal(first.data(), 4) + DirichletLogMarginal(second.data(), 4) -
                             DirichletLogMarginal(group.counts.data(), 16);
-    const double factor = k == 1 ? 1.0 / 3 : k == half ? 3.0 / k : 1.0 / k;
+    const double factor = RemovePairFactor(k, half);
     bool accept = logRatio > std::log(factor);
     if (!accept)
         accept = std::exp(logRatio) / factor > m_random.Uniform();

@@ -109,11 +109,10 @@ void CMotifSampler::SampleSequence(int s)
     const long long offset = m_seqOffset[index];
 
     // The model is fixed for the whole call: note once which columns score on their own.
-    std::vector<char> occupied;
-    ColumnOccupancy(occupied, nullptr);
+    ColumnOccupancy(m_occupied, nullptr);
     m_freeColumns.clear();
     for (int column = 0; column < m_width; ++column) {
-        if (occupied[static_cast<std::size_t>(column)] == 0)
+        if (m_occupied[static_cast<std::size_t>(column)] == 0)
             m_freeColumns.push_back(column);
     }
 
