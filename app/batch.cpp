@@ -186,6 +186,8 @@ RunEnd ExecuteRun(const PlannedRun& run, const BatchFrontEnd& frontEnd)
         outcome = sampler.LoadParameters(run.parameterFile);
         if (!outcome)
             outcome = sampler.Run(run.seed, progress);
+        if (!outcome && frontEnd.runFinished)
+            frontEnd.runFinished(run, SummarizeRun(sampler));
     } catch (const std::bad_alloc&) {
         outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run needs more memory than is available"};
     } catch (const std::exception& e) {

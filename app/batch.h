@@ -9,6 +9,7 @@
 
 #include "model/refusal.h"
 #include "model/run_state.h"
+#include "report/run_summary.h"
 
 namespace kalvo {
 
@@ -80,6 +81,8 @@ struct BatchFrontEnd {
     std::function<void(const PlannedRun&)> runStarting;
     // One refused run, or one file that could not be read.
     std::function<void(const Refusal&)> refused;
+    // A run appended its report; the summary describes the same best state.
+    std::function<void(const PlannedRun&, const RunSummary&)> runFinished;
     // Between iterations of a run; returning false abandons it and stops the batch.
     std::function<bool(const PlannedRun&, const RunProgress&)> progress;
 };

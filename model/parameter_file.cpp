@@ -85,6 +85,7 @@ Outcome CMotifSampler::LoadParameters(const std::string& path)
         for (int b = 0; b < 4; ++b)
             m_pseudoTotal += 1.0;
     }
+    m_givenPseudocount = m_pseudo[0];
     if (m_width < 1)
         return Refusal{"parameter file " + Quoted(path) + ": motif width must be at least 1 (\"-w\" gives " +
                        std::to_string(m_width) + ")"};

@@ -124,6 +124,10 @@ public:
     // The report block of the installed state, with CR LF line ends.
     std::string ComposeReport() const;
 
+    // Prior odds of a site estimated from the installed state: (1 − t)/t, t = (S + 1)/(P + 1).
+    double EstimatedPriorOdds() const;
+    int SequencesWithSites() const;
+
     // Number of candidate positions: Σ max(0, L − W + 1), doubled on both strands.
     long long CandidatePositions() const;
     // Tables that stay fixed for the run (letter codes, blocked starts, background
@@ -147,6 +151,7 @@ public:
     int m_maskWindow = 12;
     std::array<double, 4> m_pseudo{};
     double m_pseudoTotal = 0.0;
+    double m_givenPseudocount = 0.0;  // per base, kept for the record when the report zeroes m_pseudo
 
     // --- input ---
     std::vector<std::string> m_seqs;
@@ -172,6 +177,7 @@ public:
     bool m_hasBest = false;  // a state after burn-in has been saved
 
     RandomStream m_random;
+    std::uint32_t m_seed = 0;  // the state the stream started from
     LogFactorialTable m_logFactorial;
 
 private:

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/run_state.h"
+#include "report/run_summary.h"
 #include "util/append_file.h"
 #include "util/sequence_text.h"
 
@@ -76,13 +77,10 @@ std::string CMotifSampler::ComposeReport() const
     out += kLineEnd;
     out += kLineEnd;
 
-    int sequencesHit = 0;
-    for (const SiteList& list : m_sites)
-        sequencesHit += list.empty() ? 0 : 1;
     out += '\r';  // a lone carriage return opens this line
     out += kLineEnd;
     out += "# of total sequences hits the motif: ";
-    AppendInt(out, sequencesHit);
+    AppendInt(out, SequencesWithSites());
     out += kLineEnd;
     out += "# of total putative sites: ";
     AppendInt(out, sites);
@@ -90,22 +88,16 @@ std::string CMotifSampler::ComposeReport() const
 
     out += "\tA\tC\tG\tT\tCon";
     out += kLineEnd;
-    static constexpr char kLetters[] = {'A', 'C', 'G', 'T'};
     for (int c = 0; c < m_width; ++c) {
         AppendInt(out, c + 1);
         out += '\t';
-        char consensus = 'A';
-        double best = 0.0;
-        for (int b = 0; b < 4; ++b) {
-            const double theta = noSites ? 0.0 : m_motifProb[static_cast<std::size_t>(c * 4 + b)];
-            AppendFixed(out, theta, 2);
+        std::array<double, 4> shares{};
+        for (std::size_t b = 0; b < 4; ++b) {
+            shares[b] = noSites ? 0.0 : m_motifProb[static_cast<std::size_t>(c) * 4 + b];
+            AppendFixed(out, shares[b], 2);
             out += '\t';
-            if (theta > best) {
-                best = theta;
-                consensus = kLetters[b];
-            }
         }
-        out += consensus;
+        out += ConsensusLetter(shares);
         out += kLineEnd;
     }
 
@@ -136,10 +128,8 @@ std::string CMotifSampler::ComposeReport() const
     out += "Joint Loglikelihood: ";
     AppendFixed(out, m_bestLogLik, 6);
     out += kLineEnd;
-    const double positions = static_cast<double>(CandidatePositions());
-    const double share = (sites + 1) / (positions + 1);
     out += "Estimated Prior: ";
-    AppendFixed(out, (1 - share) / share, 6);
+    AppendFixed(out, EstimatedPriorOdds(), 6);
     out += kLineEnd;
     out += kLineEnd;
     out += "Putative sites:";
@@ -161,6 +151,21 @@ std::string CMotifSampler::ComposeReport() const
         }
     }
     return out;
+}
+
+double CMotifSampler::EstimatedPriorOdds() const
+{
+    const double positions = static_cast<double>(CandidatePositions());
+    const double share = (m_numSites + 1) / (positions + 1);
+    return (1 - share) / share;
+}
+
+int CMotifSampler::SequencesWithSites() const
+{
+    int hit = 0;
+    for (const SiteList& list : m_sites)
+        hit += list.empty() ? 0 : 1;
+    return hit;
 }
 
 Outcome CMotifSampler::WriteReport(const std::string& path)

@@ -38,6 +38,7 @@ double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& ran
 
 Outcome CMotifSampler::Run(std::uint32_t seed, const ProgressCallback& progress)
 {
+    m_seed = seed;
     m_random.Seed(seed);
     if (auto refusal = ReadSequences())
         return refusal;
