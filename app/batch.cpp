@@ -1,9 +1,15 @@
 // app/batch.cpp: planning and running the batch commands, one run object at a time.
 #include "app/batch.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <utility>
 
 #include "util/number_text.h"
@@ -164,85 +170,271 @@ BatchPlan PlanBatch(BatchCommand command, const std::string& file, std::uint32_t
 
 namespace {
 
-enum class RunEnd { Done, Refused, Abandoned };
-
-// One run: construct, load, run, destroy. Anything thrown out of the run (the
-// core only throws when memory runs out) is reported like a refusal, so the
-// batch goes on with its next run.
-RunEnd ExecuteRun(const PlannedRun& run, const BatchFrontEnd& frontEnd)
-{
-    bool abandoned = false;
-    ProgressCallback progress;
-    if (frontEnd.progress) {
-        progress = [&](const RunProgress& p) {
-            if (!frontEnd.progress(run, p))
-                abandoned = true;
-            return !abandoned;
-        };
-    }
+// What one run produced, before anything of it reaches a file or the user.
+struct RunResult {
     Outcome outcome;
+    bool abandoned = false;
+    std::string outputPath;
+    std::string block;  // the report block, appended when the run's turn comes
+    std::optional<RunSummary> summary;
+};
+
+// One run up to its composed report: construct, load, sample, compose,
+// destroy. Anything thrown out of the run (the core only throws when memory
+// runs out) becomes a refusal, so the batch goes on with its next run.
+RunResult ComputeRun(const PlannedRun& run, const ProgressCallback& progress, bool wantSummary)
+{
+    RunResult result;
     try {
         CMotifSampler sampler;
-        outcome = sampler.LoadParameters(run.parameterFile);
-        if (!outcome)
-            outcome = sampler.Run(run.seed, progress);
-        if (!outcome && frontEnd.runFinished)
-            frontEnd.runFinished(run, SummarizeRun(sampler));
+        result.outcome = sampler.LoadParameters(run.parameterFile);
+        if (!result.outcome)
+            result.outcome = sampler.Sample(run.seed, progress);
+        if (!result.outcome) {
+            sampler.InstallBestState();
+            result.block = sampler.ComposeReport();
+            result.outputPath = sampler.m_outputPath;
+            if (wantSummary)
+                result.summary = SummarizeRun(sampler);
+        }
     } catch (const std::bad_alloc&) {
-        outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run needs more memory than is available"};
+        result.outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run needs more memory than is available"};
     } catch (const std::exception& e) {
-        outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run failed: " + e.what()};
+        result.outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run failed: " + e.what()};
     }
-    if (abandoned)
-        return RunEnd::Abandoned;
-    if (outcome) {
-        if (frontEnd.refused)
-            frontEnd.refused(*outcome);
-        return RunEnd::Refused;
-    }
-    return RunEnd::Done;
+    return result;
 }
+
+// One entry of a batch in order: a run, or a file refused while planning.
+struct BatchItem {
+    const PlannedStep* step = nullptr;
+    int run = 0;
+};
+
+// Walks a plan's entries in batch order without listing them all first: a
+// step may stand for two billion runs.
+class ItemCursor {
+public:
+    explicit ItemCursor(const BatchPlan& plan) : m_plan(plan) {}
+    std::optional<BatchItem> Next()
+    {
+        while (m_step < m_plan.steps.size()) {
+            const PlannedStep& step = m_plan.steps[m_step];
+            if (step.refusal || m_run >= step.runs) {
+                const bool refusedStep = step.refusal && m_run == 0;
+                ++m_step;
+                m_run = 0;
+                if (refusedStep)
+                    return BatchItem{&step, 0};
+                continue;
+            }
+            return BatchItem{&step, m_run++};
+        }
+        return std::nullopt;
+    }
+
+private:
+    const BatchPlan& m_plan;
+    std::size_t m_step = 0;
+    int m_run = 0;
+};
+
+// Runs the entries of a plan, several at a time, and hands their results to
+// the front end strictly in batch order: the files receive the same bytes in
+// the same order as from one run after another, and so does the user.
+class BatchExecutor {
+public:
+    BatchExecutor(const BatchPlan& plan, const BatchFrontEnd& frontEnd, int jobs)
+        : m_plan(plan), m_frontEnd(frontEnd), m_jobs(std::max(1, jobs)), m_cursor(plan)
+    {
+    }
+
+    BatchResult Execute()
+    {
+        if (m_plan.needsRunCount) {
+            m_result.askedForRunCount = true;
+            Tell(kRunCountMessage);
+            return m_result;
+        }
+        if (m_jobs == 1) {
+            // One at a time, on the calling thread.
+            while (auto item = m_cursor.Next()) {
+                Started(*item);
+                if (!Commit(*item, Compute(*item)))
+                    return m_result;
+            }
+        } else if (!ExecuteInParallel()) {
+            return m_result;
+        }
+        Tell(kFinishedMessage);
+        return m_result;
+    }
+
+private:
+    struct Slot {
+        BatchItem item;
+        std::optional<RunResult> result;
+    };
+
+    bool ExecuteInParallel()
+    {
+        std::vector<std::thread> workers;
+        for (int j = 0; j < m_jobs; ++j)
+            workers.emplace_back([this] { Work(); });
+        bool completed = true;
+        for (std::int64_t index = 0;; ++index) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] {
+                return (index < static_cast<std::int64_t>(m_slots.size()) + m_firstSlot &&
+                        m_slots[static_cast<std::size_t>(index - m_firstSlot)].result) ||
+                       (m_exhausted && index >= static_cast<std::int64_t>(m_slots.size()) + m_firstSlot);
+            });
+            if (index >= static_cast<std::int64_t>(m_slots.size()) + m_firstSlot)
+                break;
+            Slot slot = std::move(m_slots.front());
+            m_slots.pop_front();
+            ++m_firstSlot;
+            lock.unlock();
+            m_changed.notify_all();
+            // Announced when its turn comes, so the user reads what a
+            // one-at-a-time batch would have said, in the same order.
+            Started(slot.item);
+            if (!Commit(slot.item, std::move(*slot.result))) {
+                completed = false;
+                break;
+            }
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& worker : workers)
+            worker.join();
+        return completed;
+    }
+
+    void Work()
+    {
+        for (;;) {
+            BatchItem item;
+            std::int64_t index = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                // Stay a few runs ahead of the reports already appended, no more.
+                m_changed.wait(lock, [&] {
+                    return m_stop || m_exhausted || static_cast<std::int64_t>(m_slots.size()) < 2 * m_jobs;
+                });
+                if (m_stop || m_exhausted)
+                    return;
+                auto next = m_cursor.Next();
+                if (!next) {
+                    m_exhausted = true;
+                    lock.unlock();
+                    m_changed.notify_all();
+                    return;
+                }
+                item = *next;
+                index = m_firstSlot + static_cast<std::int64_t>(m_slots.size());
+                m_slots.push_back(Slot{item, std::nullopt});
+            }
+            RunResult result = Compute(item);
+            {
+                std::lock_guard lock(m_mutex);
+                m_slots[static_cast<std::size_t>(index - m_firstSlot)].result = std::move(result);
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    void Started(const BatchItem& item)
+    {
+        if (item.step->refusal || !m_frontEnd.runStarting)
+            return;
+        std::lock_guard lock(m_callbackMutex);
+        m_frontEnd.runStarting(RunOfStep(m_plan, *item.step, item.run));
+    }
+
+    RunResult Compute(const BatchItem& item)
+    {
+        if (item.step->refusal) {
+            RunResult refused;
+            refused.outcome = item.step->refusal;
+            return refused;
+        }
+        const PlannedRun run = RunOfStep(m_plan, *item.step, item.run);
+        bool abandoned = false;
+        ProgressCallback progress = [&](const RunProgress& p) {
+            if (m_abandoning.load())
+                abandoned = true;
+            else if (m_frontEnd.progress) {
+                std::lock_guard lock(m_callbackMutex);
+                abandoned = !m_frontEnd.progress(run, p);
+            }
+            if (abandoned)
+                m_abandoning = true;
+            return !abandoned;
+        };
+        RunResult result = ComputeRun(run, progress, static_cast<bool>(m_frontEnd.runFinished));
+        result.abandoned = abandoned;
+        return result;
+    }
+
+    // Appends a finished run's report and tells the front end; false ends the batch.
+    bool Commit(const BatchItem& item, RunResult result)
+    {
+        if (result.abandoned) {
+            m_result.cancelled = true;
+            return false;
+        }
+        if (!result.outcome)
+            result.outcome = CMotifSampler::AppendReport(result.outputPath, result.block);
+        std::lock_guard lock(m_callbackMutex);
+        if (result.outcome) {
+            ++m_result.runsRefused;
+            if (m_frontEnd.refused)
+                m_frontEnd.refused(*result.outcome);
+            return true;
+        }
+        ++m_result.runsDone;
+        if (m_frontEnd.runFinished && result.summary)
+            m_frontEnd.runFinished(RunOfStep(m_plan, *item.step, item.run), *result.summary);
+        return true;
+    }
+
+    void Tell(std::string_view text)
+    {
+        std::lock_guard lock(m_callbackMutex);
+        if (m_frontEnd.message)
+            m_frontEnd.message(text);
+    }
+
+    const BatchPlan& m_plan;
+    const BatchFrontEnd& m_frontEnd;
+    const int m_jobs;
+    BatchResult m_result;
+    ItemCursor m_cursor;
+    std::atomic<bool> m_abandoning{false};
+    std::mutex m_callbackMutex;  // the front end is never called from two threads at once
+    std::mutex m_mutex;          // guards the cursor and the slots
+    std::condition_variable m_changed;
+    std::deque<Slot> m_slots;    // claimed entries not yet committed, in batch order
+    std::int64_t m_firstSlot = 0;
+    bool m_exhausted = false;
+    bool m_stop = false;
+};
 
 }  // namespace
 
-BatchResult ExecuteBatch(const BatchPlan& plan, const BatchFrontEnd& frontEnd)
+int DefaultJobs()
 {
-    BatchResult result;
-    auto tell = [&](std::string_view text) {
-        if (frontEnd.message)
-            frontEnd.message(text);
-    };
-    if (plan.needsRunCount) {
-        result.askedForRunCount = true;
-        tell(kRunCountMessage);
-        return result;
-    }
-    for (const PlannedStep& step : plan.steps) {
-        if (step.refusal) {
-            ++result.runsRefused;
-            if (frontEnd.refused)
-                frontEnd.refused(*step.refusal);
-            continue;
-        }
-        for (int i = 0; i < step.runs; ++i) {
-            const PlannedRun run = RunOfStep(plan, step, i);
-            if (frontEnd.runStarting)
-                frontEnd.runStarting(run);
-            switch (ExecuteRun(run, frontEnd)) {
-            case RunEnd::Done:
-                ++result.runsDone;
-                break;
-            case RunEnd::Refused:
-                ++result.runsRefused;
-                break;
-            case RunEnd::Abandoned:
-                result.cancelled = true;
-                return result;
-            }
-        }
-    }
-    tell(kFinishedMessage);
-    return result;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(cores);
+}
+
+BatchResult ExecuteBatch(const BatchPlan& plan, const BatchFrontEnd& frontEnd, int jobs)
+{
+    return BatchExecutor(plan, frontEnd, jobs).Execute();
 }
 
 BatchResult RunBatchCommand(BatchCommand command, const BatchFrontEnd& frontEnd, const BatchOptions& options)
@@ -254,7 +446,7 @@ BatchResult RunBatchCommand(BatchCommand command, const BatchFrontEnd& frontEnd,
         return result;
     }
     const std::uint32_t base = options.seed ? *options.seed : (options.clock ? options.clock() : ClockSeed());
-    return ExecuteBatch(PlanBatch(command, *file, base), frontEnd);
+    return ExecuteBatch(PlanBatch(command, *file, base), frontEnd, options.jobs);
 }
 
 }  // namespace kalvo

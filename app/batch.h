@@ -87,9 +87,13 @@ struct BatchFrontEnd {
     std::function<bool(const PlannedRun&, const RunProgress&)> progress;
 };
 
+// Independent runs to execute at once by default: one per core.
+int DefaultJobs();
+
 struct BatchOptions {
     std::optional<std::uint32_t> seed;          // base seed; the clock when not given
     std::function<std::uint32_t()> clock = ClockSeed;
+    int jobs = 1;                               // runs computed at the same time
 };
 
 struct BatchResult {
@@ -100,7 +104,10 @@ struct BatchResult {
 };
 
 // Runs a plan's steps in order, one run object at a time, and says "Finished!" at the end.
-BatchResult ExecuteBatch(const BatchPlan& plan, const BatchFrontEnd& frontEnd);
+// With jobs above 1, runs are computed on that many threads, while their
+// reports are appended and the front end is told in batch order, never from
+// two threads at once: files and messages are those of one run after another.
+BatchResult ExecuteBatch(const BatchPlan& plan, const BatchFrontEnd& frontEnd, int jobs = 1);
 
 // A whole batch command: asks for the file, plans, executes.
 BatchResult RunBatchCommand(BatchCommand command, const BatchFrontEnd& frontEnd, const BatchOptions& options = {});

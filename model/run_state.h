@@ -77,6 +77,9 @@ public:
     // Seeds the stream, sets up, iterates and appends the report. On refusal or
     // cancellation nothing has been written anywhere.
     Outcome Run(std::uint32_t seed, const ProgressCallback& progress = {});
+    // Run without the report: setup and iterations only, so a caller can
+    // compose the block now and append it later (runs of a parallel batch).
+    Outcome Sample(std::uint32_t seed, const ProgressCallback& progress = {});
 
     // --- site sampling step ---
     void SampleSequence(int s);
@@ -123,6 +126,8 @@ public:
     void UpdateGroupBayesFactors();
     // The report block of the installed state, with CR LF line ends.
     std::string ComposeReport() const;
+    // Appends a composed block whole, or refuses and leaves the file as it was.
+    static Outcome AppendReport(const std::string& path, const std::string& block);
 
     // Prior odds of a site estimated from the installed state: (1 − t)/t, t = (S + 1)/(P + 1).
     double EstimatedPriorOdds() const;

@@ -171,7 +171,11 @@ int CMotifSampler::SequencesWithSites() const
 Outcome CMotifSampler::WriteReport(const std::string& path)
 {
     InstallBestState();
-    const std::string block = ComposeReport();
+    return AppendReport(path, ComposeReport());
+}
+
+Outcome CMotifSampler::AppendReport(const std::string& path, const std::string& block)
+{
     if (auto problem = AppendWhole(path, block))
         return Refusal{"cannot append the report to '" + path + "': " + *problem};
     return std::nullopt;

@@ -38,6 +38,13 @@ double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& ran
 
 Outcome CMotifSampler::Run(std::uint32_t seed, const ProgressCallback& progress)
 {
+    if (auto refusal = Sample(seed, progress))
+        return refusal;
+    return WriteReport(m_outputPath);
+}
+
+Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progress)
+{
     m_seed = seed;
     m_random.Seed(seed);
     if (auto refusal = ReadSequences())
@@ -100,7 +107,7 @@ Outcome CMotifSampler::Run(std::uint32_t seed, const ProgressCallback& progress)
         if (progress && !progress(RunProgress{t + 1, m_iterations}))
             return Refusal{"run of '" + m_parameterPath + "' cancelled; nothing was written"};
     }
-    return WriteReport(m_outputPath);
+    return std::nullopt;
 }
 
 }  // namespace kalvo

@@ -1,6 +1,8 @@
 // util/append_file.cpp: compose-then-commit appends with roll-back on failure.
 #include "util/append_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -27,18 +29,24 @@ std::optional<std::string> CheckAppendable(const std::string& path)
     if (fs::exists(status)) {
         if (fs::is_directory(status))
             return std::string("it is a directory");
+        // Opening for appending changes nothing in the file.
         errno = 0;
         std::ofstream probe(path, std::ios::binary | std::ios::app);
         if (!probe)
             return ErrnoText("cannot be opened for appending");
         return std::nullopt;
     }
-    errno = 0;
-    std::ofstream probe(path, std::ios::binary | std::ios::app);
-    if (!probe)
-        return ErrnoText("cannot be created");
-    probe.close();
-    fs::remove(path, ec);
+    // Never create and remove a probe file: another run of the same batch may be
+    // appending its report to that very path at this moment.
+    const fs::path parent = fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
+    const std::string quotedParent = std::string("'").append(parent.string()).append("'");
+    const auto parentStatus = fs::status(parent, ec);
+    if (!fs::exists(parentStatus))
+        return std::string("folder ").append(quotedParent).append(" does not exist");
+    if (!fs::is_directory(parentStatus))
+        return std::string(quotedParent).append(" is not a folder");
+    if (::access(parent.c_str(), W_OK) != 0)
+        return std::string("folder ").append(quotedParent).append(" is not writable");
     return std::nullopt;
 }
 

@@ -31,8 +31,8 @@ constexpr CommandInfo kCommands[] = {
 
 constexpr std::string_view kUsage =
     "usage: kalvo run PARAMS    [--seed S] [--quiet]\n"
-    "       kalvo repeat PARAMS [--seed S] [--quiet]\n"
-    "       kalvo batch LIST    [--seed S] [--quiet]\n"
+    "       kalvo repeat PARAMS [--seed S] [--jobs N] [--quiet]\n"
+    "       kalvo batch LIST    [--seed S] [--jobs N] [--quiet]\n"
     "       kalvo [COMMAND] --help | kalvo --version\n";
 
 constexpr std::string_view kOptionsHelp =
@@ -41,6 +41,9 @@ constexpr std::string_view kOptionsHelp =
     "             (default: the current time in whole seconds). Run k of a batch,\n"
     "             counted from 0, uses (S + k*2654435761) mod 2^32, so the first run\n"
     "             uses S itself and `kalvo run PARAMS --seed SEED` repeats any run.\n"
+    "  --jobs N   runs computed at the same time by repeat and batch (default: one per\n"
+    "             core); the reports are appended in the same order and with the same\n"
+    "             bytes as with --jobs 1\n"
     "  --quiet    no progress display (default: progress on stderr when it is a terminal)\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit (program level only)\n"
@@ -86,7 +89,8 @@ void ProgramHelp(std::ostream& out)
 
 void CommandHelp(const CommandInfo& info, std::ostream& out)
 {
-    out << "usage: kalvo " << info.name << " " << info.operand << " [--seed S] [--quiet]\n\n"
+    out << "usage: kalvo " << info.name << " " << info.operand << " [--seed S]"
+        << (info.command == BatchCommand::SingleRun ? "" : " [--jobs N]") << " [--quiet]\n\n"
         << "Runs " << info.summary << ".\n";
     switch (info.command) {
     case BatchCommand::SingleRun:
@@ -112,7 +116,8 @@ int UsageError(std::ostream& err, const std::string& problem)
     return kExitUsage;
 }
 
-std::optional<std::uint32_t> ParseSeed(std::string_view text)
+// A whole number from 0 to 4294967295, digits only.
+std::optional<std::uint32_t> ParseWholeNumber(std::string_view text)
 {
     std::uint32_t value = 0;
     const char* end = text.data() + text.size();
@@ -191,6 +196,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return UsageError(err, "unknown command '" + first + "'");
 
     std::optional<std::uint32_t> seed;
+    int jobs = DefaultJobs();
     bool quiet = false;
     std::vector<std::string> operands;
     bool optionsEnded = false;
@@ -214,9 +220,22 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             } else {
                 value = arg.substr(7);
             }
-            seed = ParseSeed(value);
+            seed = ParseWholeNumber(value);
             if (!seed)
                 return UsageError(err, "--seed takes a whole number from 0 to 4294967295, not '" + value + "'");
+        } else if (arg == "--jobs" || arg.starts_with("--jobs=")) {
+            std::string value;
+            if (arg == "--jobs") {
+                if (i + 1 >= args.size())
+                    return UsageError(err, "--jobs needs a value");
+                value = args[++i];
+            } else {
+                value = arg.substr(7);
+            }
+            const auto parsed = ParseWholeNumber(value);
+            if (!parsed || *parsed < 1 || *parsed > 1024)
+                return UsageError(err, "--jobs takes a whole number from 1 to 1024, not '" + value + "'");
+            jobs = static_cast<int>(*parsed);
         } else {
             return UsageError(err, "unknown option '" + arg + "'");
         }
@@ -251,6 +270,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 
     BatchOptions options;
     options.seed = seed;
+    options.jobs = jobs;
     const BatchResult result = RunBatchCommand(info->command, frontEnd, options);
     progressLine.Clear();
     if (result.askedForRunCount)
