@@ -1,5 +1,6 @@
 // model/parameter_file.cpp: LoadParameters, one key or value per line.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/run_state.h"
@@ -23,6 +24,13 @@ Outcome CMotifSampler::LoadParameters(const std::string& path)
     const auto text = ReadWholeFile(path);
     if (!text)
         return Refusal{"cannot open parameter file " + Quoted(path) + ": " + DescribeOpenFailure(path)};
+    return LoadParametersText(*text, path);
+}
+
+Outcome CMotifSampler::LoadParametersText(std::string_view text, const std::string& name)
+{
+    m_parameterPath = name;
+    const std::string& path = name;  // the name every message gives the parameters
 
     // Every read starts from the same defaults, whatever the object held before.
     m_priorOdds = -5.0;
@@ -32,7 +40,7 @@ Outcome CMotifSampler::LoadParameters(const std::string& path)
     m_oneSitePerSeq = false;
     m_seedMotif = std::string(kNoSeedMotif);
 
-    const std::vector<std::string> lines = SplitLines(*text);
+    const std::vector<std::string> lines = SplitLines(text);
     bool pseudocountGiven = false;
     std::string pseudocountText;
     std::size_t next = 0;

@@ -64,6 +64,8 @@ public:
     // --- setup ---
     // Reads the parameter file; refuses an unreadable file, a width below 1 and a bad pseudocount.
     Outcome LoadParameters(const std::string& path);
+    // The same reader over parameter text held in memory; `name` stands for the file in messages.
+    Outcome LoadParametersText(std::string_view text, const std::string& name);
     // Reads the FASTA file, sizes the per-run storage and draws the prior odds when unset.
     Outcome ReadSequences();
     Outcome LoadBackground(const std::string& path);
@@ -186,7 +188,8 @@ public:
     LogFactorialTable m_logFactorial;
 
 private:
-    double ScoreSlot(long long offset, int position, bool reverse) const;
+    // Fills m_slotScore for every slot of sequence s from the current model.
+    void ScoreSlots(int s);
     void ColumnOccupancy(std::vector<char>& occupied, const GroupNode* except) const;
 
     std::vector<long long> m_seqOffset;       // start of each sequence in the flat tables

@@ -70,34 +70,77 @@ void CMotifSampler::PrepareScoringTables()
     m_freeColumns.reserve(width);
 }
 
-double CMotifSampler::ScoreSlot(long long offset, int position, bool reverse) const
+void CMotifSampler::ScoreSlots(int s)
 {
-    const auto start = static_cast<std::size_t>(offset + position);
+    const auto index = static_cast<std::size_t>(s);
+    const long long starts = static_cast<long long>(m_seqs[index].size()) - m_width + 1;
+    const auto offset = static_cast<std::size_t>(m_seqOffset[index]);
     const auto width = static_cast<std::size_t>(m_width);
-    double motif = 1.0;
-    if (!reverse) {
-        const std::uint8_t* codes = &m_codes[start];
-        for (int column : m_freeColumns)
-            motif *= m_motifProb[static_cast<std::size_t>(column) * 4 + codes[column]];
-        for (const GroupNode& group : m_groups) {
+
+    // The model is fixed for the whole call: note once which columns score on
+    // their own and which through a group, in the order the score multiplies them.
+    ColumnOccupancy(m_occupied, nullptr);
+    m_freeColumns.clear();
+    for (int column = 0; column < m_width; ++column) {
+        if (m_occupied[static_cast<std::size_t>(column)] == 0)
+            m_freeColumns.push_back(column);
+    }
+    if (starts <= 0)
+        return;
+    const auto count = static_cast<std::size_t>(starts);
+    const double* prob = m_motifProb.data();
+    const std::uint8_t* codes = &m_codes[offset];
+    const std::uint8_t* reverseCodes = &m_reverseCodes[offset];
+    double* score = m_slotScore.data();
+
+    // Column by column over all start positions: each slot's product is still
+    // taken in the order of a single word's score, but consecutive positions
+    // no longer wait on each other's multiplications.
+    for (std::size_t i = 0; i < count; ++i) {
+        score[2 * i] = 1.0;
+        score[2 * i + 1] = 1.0;
+    }
+    for (int column : m_freeColumns) {
+        const double* table = prob + static_cast<std::size_t>(column) * 4;
+        const std::uint8_t* forward = codes + column;
+        for (std::size_t i = 0; i < count; ++i)
+            score[2 * i] *= table[forward[i]];
+        if (!m_bothStrands)
+            continue;
+        // Motif column j of the reverse word is the complement of letter W − 1 − j.
+        const std::uint8_t* reverse = reverseCodes + (width - 1 - static_cast<std::size_t>(column));
+        for (std::size_t i = 0; i < count; ++i)
+            score[2 * i + 1] *= table[reverse[i]];
+    }
+    for (const GroupNode& group : m_groups) {
+        const double* cells = group.probs.data();
+        for (std::size_t i = 0; i < count; ++i) {
             std::size_t key = 0;
             for (int column : group.positions)
-                key = key * 4 + codes[column];
-            motif *= group.probs[key];
+                key = key * 4 + codes[i + static_cast<std::size_t>(column)];
+            score[2 * i] *= cells[key];
         }
-        return motif / m_bgForward[start];
+        if (!m_bothStrands)
+            continue;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::size_t key = 0;
+            for (int column : group.positions)
+                key = key * 4 + reverseCodes[i + width - 1 - static_cast<std::size_t>(column)];
+            score[2 * i + 1] *= cells[key];
+        }
     }
-    // Motif column j of the reverse word is the complement of letter W − 1 − j.
-    const std::uint8_t* last = &m_reverseCodes[start + width - 1];
-    for (int column : m_freeColumns)
-        motif *= m_motifProb[static_cast<std::size_t>(column) * 4 + *(last - column)];
-    for (const GroupNode& group : m_groups) {
-        std::size_t key = 0;
-        for (int column : group.positions)
-            key = key * 4 + *(last - column);
-        motif *= group.probs[key];
+    const double* bgForward = &m_bgForward[offset];
+    const double* bgReverse = &m_bgReverse[offset];
+    const std::uint8_t* blocked = &m_slotBlocked[offset];
+    for (std::size_t i = 0; i < count; ++i) {
+        if (blocked[i] != 0) {
+            score[2 * i] = 0.0;
+            score[2 * i + 1] = 0.0;
+            continue;
+        }
+        score[2 * i] /= bgForward[i];
+        score[2 * i + 1] = m_bothStrands ? score[2 * i + 1] / bgReverse[i] : 0.0;
     }
-    return motif / m_bgReverse[start];
 }
 
 void CMotifSampler::SampleSequence(int s)
@@ -106,37 +149,15 @@ void CMotifSampler::SampleSequence(int s)
     const auto index = static_cast<std::size_t>(s);
     const long long starts = static_cast<long long>(m_seqs[index].size()) - m_width + 1;
     const long long slots = starts > 0 ? 2 * starts : 0;
-    const long long offset = m_seqOffset[index];
-
-    // The model is fixed for the whole call: note once which columns score on their own.
-    ColumnOccupancy(m_occupied, nullptr);
-    m_freeColumns.clear();
-    for (int column = 0; column < m_width; ++column) {
-        if (m_occupied[static_cast<std::size_t>(column)] == 0)
-            m_freeColumns.push_back(column);
-    }
-
-    double total = 0.0;
-    for (long long i = 0; i < starts; ++i) {
-        const auto k = static_cast<std::size_t>(2 * i);
-        if (m_slotBlocked[static_cast<std::size_t>(offset + i)] != 0) {
-            m_slotScore[k] = 0.0;
-            m_slotScore[k + 1] = 0.0;
-            m_slotCumulative[k] = total;
-            m_slotCumulative[k + 1] = total;
-            continue;
-        }
-        const double forward = ScoreSlot(offset, static_cast<int>(i), false);
-        m_slotScore[k] = forward;
-        total += forward;
-        m_slotCumulative[k] = total;
-        const double reverse = m_bothStrands ? ScoreSlot(offset, static_cast<int>(i), true) : 0.0;
-        m_slotScore[k + 1] = reverse;
-        total += reverse;
-        m_slotCumulative[k + 1] = total;
-    }
+    ScoreSlots(s);
 
     if (m_oneSitePerSeq) {
+        // The running total after each slot, shared out so that the last is 1.
+        double total = 0.0;
+        for (long long k = 0; k < slots; ++k) {
+            total += m_slotScore[static_cast<std::size_t>(k)];
+            m_slotCumulative[static_cast<std::size_t>(k)] = total;
+        }
         // One draw, even when nothing can be chosen, so the stream keeps its order.
         const double u = m_random.Uniform();
         for (long long k = 0; k < slots; ++k) {
