@@ -93,24 +93,45 @@ void CMotifSampler::ScoreSlots(int s)
     const std::uint8_t* reverseCodes = &m_reverseCodes[offset];
     double* score = m_slotScore.data();
 
-    // Column by column over all start positions: each slot's product is still
-    // taken in the order of a single word's score, but consecutive positions
-    // no longer wait on each other's multiplications.
-    for (std::size_t i = 0; i < count; ++i) {
-        score[2 * i] = 1.0;
-        score[2 * i + 1] = 1.0;
+    // Four start positions at a time: each slot's product is still taken in
+    // the order of a single word's score, but eight independent products no
+    // longer wait on each other's multiplications.
+    const int* freeColumns = m_freeColumns.data();
+    const std::size_t numFree = m_freeColumns.size();
+    constexpr std::size_t kBlock = 4;
+    std::size_t block = 0;
+    for (; block + kBlock <= count; block += kBlock) {
+        double f0 = 1.0, f1 = 1.0, f2 = 1.0, f3 = 1.0;
+        double r0 = 1.0, r1 = 1.0, r2 = 1.0, r3 = 1.0;
+        for (std::size_t j = 0; j < numFree; ++j) {
+            const auto column = static_cast<std::size_t>(freeColumns[j]);
+            const double* table = prob + column * 4;
+            const std::uint8_t* forward = codes + block + column;
+            f0 *= table[forward[0]];
+            f1 *= table[forward[1]];
+            f2 *= table[forward[2]];
+            f3 *= table[forward[3]];
+            // Motif column j of the reverse word is the complement of letter W − 1 − j.
+            const std::uint8_t* reverse = reverseCodes + (block + width - 1 - column);
+            r0 *= table[reverse[0]];
+            r1 *= table[reverse[1]];
+            r2 *= table[reverse[2]];
+            r3 *= table[reverse[3]];
+        }
+        double* out = score + 2 * block;
+        out[0] = f0, out[1] = r0, out[2] = f1, out[3] = r1;
+        out[4] = f2, out[5] = r2, out[6] = f3, out[7] = r3;
     }
-    for (int column : m_freeColumns) {
-        const double* table = prob + static_cast<std::size_t>(column) * 4;
-        const std::uint8_t* forward = codes + column;
-        for (std::size_t i = 0; i < count; ++i)
-            score[2 * i] *= table[forward[i]];
-        if (!m_bothStrands)
-            continue;
-        // Motif column j of the reverse word is the complement of letter W − 1 − j.
-        const std::uint8_t* reverse = reverseCodes + (width - 1 - static_cast<std::size_t>(column));
-        for (std::size_t i = 0; i < count; ++i)
-            score[2 * i + 1] *= table[reverse[i]];
+    for (std::size_t i = block; i < count; ++i) {
+        double f = 1.0;
+        double r = 1.0;
+        for (std::size_t j = 0; j < numFree; ++j) {
+            const auto column = static_cast<std::size_t>(freeColumns[j]);
+            f *= prob[column * 4 + codes[i + column]];
+            r *= prob[column * 4 + reverseCodes[i + width - 1 - column]];
+        }
+        score[2 * i] = f;
+        score[2 * i + 1] = r;
     }
     for (const GroupNode& group : m_groups) {
         const double* cells = group.probs.data();
