@@ -140,6 +140,8 @@ public:
     // Tables that stay fixed for the run (letter codes, blocked starts, background
     // of every word), read by the sampling sweep. Needs sequences, background and mask.
     void PrepareScoringTables();
+    // Start positions scored at a time by the sampling step, so no buffer grows with a sequence.
+    static constexpr long long kScoreChunk = 16384;
 
     // --- parameters ---
     std::string m_outputPath;
@@ -188,8 +190,10 @@ public:
     LogFactorialTable m_logFactorial;
 
 private:
-    // Fills m_slotScore for every slot of sequence s from the current model.
-    void ScoreSlots(int s);
+    // Notes the columns outside every group, for the scores of one sampling step.
+    void PlanColumns();
+    // Fills m_slotScore with the slots of the given start positions of sequence s.
+    void ScoreSlots(int s, long long firstPosition, long long positions);
     void ColumnOccupancy(std::vector<char>& occupied, const GroupNode* except) const;
 
     std::vector<long long> m_seqOffset;       // start of each sequence in the flat tables
@@ -198,8 +202,7 @@ private:
     std::vector<std::uint8_t> m_slotBlocked;  // window holds N or is masked
     std::vector<double> m_bgForward;          // background probability of the word at each start
     std::vector<double> m_bgReverse;          // ... and of its reverse complement
-    std::vector<double> m_slotScore;          // per-call buffers of SampleSequence, sized once
-    std::vector<double> m_slotCumulative;
+    std::vector<double> m_slotScore;          // scores of a stretch of slots, sized once
     std::vector<int> m_freeColumns;           // columns outside every group, rebuilt per sweep step
     std::vector<char> m_occupied;             // columns inside some group, rebuilt per sweep step
 };

@@ -65,29 +65,28 @@ void CMotifSampler::PrepareScoringTables()
             m_bgReverse[offset + i] = pReverse;
         }
     }
-    m_slotScore.assign(2 * longest, 0.0);
-    m_slotCumulative.assign(2 * longest, 0.0);
+    m_slotScore.assign(2 * std::min<std::size_t>(longest, kScoreChunk), 0.0);
     m_freeColumns.reserve(width);
 }
 
-void CMotifSampler::ScoreSlots(int s)
+void CMotifSampler::PlanColumns()
 {
-    const auto index = static_cast<std::size_t>(s);
-    const long long starts = static_cast<long long>(m_seqs[index].size()) - m_width + 1;
-    const auto offset = static_cast<std::size_t>(m_seqOffset[index]);
-    const auto width = static_cast<std::size_t>(m_width);
-
-    // The model is fixed for the whole call: note once which columns score on
-    // their own and which through a group, in the order the score multiplies them.
+    // The model is fixed for a whole sampling step: note once which columns
+    // score on their own, in the order the score multiplies them.
     ColumnOccupancy(m_occupied, nullptr);
     m_freeColumns.clear();
     for (int column = 0; column < m_width; ++column) {
         if (m_occupied[static_cast<std::size_t>(column)] == 0)
             m_freeColumns.push_back(column);
     }
-    if (starts <= 0)
-        return;
-    const auto count = static_cast<std::size_t>(starts);
+}
+
+void CMotifSampler::ScoreSlots(int s, long long firstPosition, long long positions)
+{
+    const auto index = static_cast<std::size_t>(s);
+    const auto offset = static_cast<std::size_t>(m_seqOffset[index] + firstPosition);
+    const auto width = static_cast<std::size_t>(m_width);
+    const auto count = static_cast<std::size_t>(positions);
     const double* prob = m_motifProb.data();
     const std::uint8_t* codes = &m_codes[offset];
     const std::uint8_t* reverseCodes = &m_reverseCodes[offset];
@@ -170,19 +169,34 @@ void CMotifSampler::SampleSequence(int s)
     const auto index = static_cast<std::size_t>(s);
     const long long starts = static_cast<long long>(m_seqs[index].size()) - m_width + 1;
     const long long slots = starts > 0 ? 2 * starts : 0;
-    ScoreSlots(s);
+    PlanColumns();
+
+    // Slots are scored a stretch at a time, so a very long sequence needs no
+    // score buffer of its own length; a stretch is scored again only when a
+    // later pass comes back to it.
+    long long chunkFirst = 0;
+    long long chunkCount = 0;
+    auto scoreOf = [&](long long k) {
+        const long long position = k / 2;
+        if (position < chunkFirst || position >= chunkFirst + chunkCount) {
+            chunkFirst = position;
+            chunkCount = std::min<long long>(kScoreChunk, starts - position);
+            ScoreSlots(s, chunkFirst, chunkCount);
+        }
+        return m_slotScore[static_cast<std::size_t>(k - 2 * chunkFirst)];
+    };
 
     if (m_oneSitePerSeq) {
-        // The running total after each slot, shared out so that the last is 1.
+        // A slot is chosen with its share of the running total of scores.
         double total = 0.0;
-        for (long long k = 0; k < slots; ++k) {
-            total += m_slotScore[static_cast<std::size_t>(k)];
-            m_slotCumulative[static_cast<std::size_t>(k)] = total;
-        }
+        for (long long k = 0; k < slots; ++k)
+            total += scoreOf(k);
         // One draw, even when nothing can be chosen, so the stream keeps its order.
         const double u = m_random.Uniform();
+        double cumulative = 0.0;
         for (long long k = 0; k < slots; ++k) {
-            if (u < m_slotCumulative[static_cast<std::size_t>(k)] / total) {
+            cumulative += scoreOf(k);
+            if (u < cumulative / total) {
                 AddSite(s, static_cast<int>(k), 1);
                 break;
             }
@@ -193,7 +207,7 @@ void CMotifSampler::SampleSequence(int s)
     int ordinal = 0;
     for (long long k = 0; k < slots; ++k) {
         const double u = m_random.Uniform();
-        const double q = m_slotScore[static_cast<std::size_t>(k)] / m_samplingPriorOdds;
+        const double q = scoreOf(k) / m_samplingPriorOdds;
         if (u < q / (q + 1)) {
             AddSite(s, static_cast<int>(k), ++ordinal);
             // The next slot examined starts past this site: sites never overlap.
