@@ -92,11 +92,40 @@ void CMotifSampler::ScoreSlots(int s, long long firstPosition, long long positio
     const std::uint8_t* reverseCodes = &m_reverseCodes[offset];
     double* score = m_slotScore.data();
 
-    // Four start positions at a time: each slot's product is still taken in
-    // the order of a single word's score, but eight independent products no
-    // longer wait on each other's multiplications.
+    const double* bgForward = &m_bgForward[offset];
+    const double* bgReverse = &m_bgReverse[offset];
+    const std::uint8_t* blocked = &m_slotBlocked[offset];
     const int* freeColumns = m_freeColumns.data();
     const std::size_t numFree = m_freeColumns.size();
+    const bool bothStrands = m_bothStrands;
+
+    // The cell of a group for the word at position i, forward or reverse.
+    auto forwardKey = [&](const GroupNode& group, std::size_t i) {
+        std::size_t key = 0;
+        for (int column : group.positions)
+            key = key * 4 + codes[i + static_cast<std::size_t>(column)];
+        return key;
+    };
+    // Motif column j of the reverse word is the complement of letter W − 1 − j.
+    auto reverseKey = [&](const GroupNode& group, std::size_t i) {
+        std::size_t key = 0;
+        for (int column : group.positions)
+            key = key * 4 + reverseCodes[i + width - 1 - static_cast<std::size_t>(column)];
+        return key;
+    };
+    auto store = [&](std::size_t i, double forward, double reverse) {
+        if (blocked[i] != 0) {
+            score[2 * i] = 0.0;
+            score[2 * i + 1] = 0.0;
+            return;
+        }
+        score[2 * i] = forward / bgForward[i];
+        score[2 * i + 1] = bothStrands ? reverse / bgReverse[i] : 0.0;
+    };
+
+    // Four start positions at a time: each slot's product is still taken in
+    // the order of a single word's score (free columns, then group cells), but
+    // eight independent products no longer wait on each other's multiplications.
     constexpr std::size_t kBlock = 4;
     std::size_t block = 0;
     for (; block + kBlock <= count; block += kBlock) {
@@ -110,16 +139,27 @@ void CMotifSampler::ScoreSlots(int s, long long firstPosition, long long positio
             f1 *= table[forward[1]];
             f2 *= table[forward[2]];
             f3 *= table[forward[3]];
-            // Motif column j of the reverse word is the complement of letter W − 1 − j.
             const std::uint8_t* reverse = reverseCodes + (block + width - 1 - column);
             r0 *= table[reverse[0]];
             r1 *= table[reverse[1]];
             r2 *= table[reverse[2]];
             r3 *= table[reverse[3]];
         }
-        double* out = score + 2 * block;
-        out[0] = f0, out[1] = r0, out[2] = f1, out[3] = r1;
-        out[4] = f2, out[5] = r2, out[6] = f3, out[7] = r3;
+        for (const GroupNode& group : m_groups) {
+            const double* cells = group.probs.data();
+            f0 *= cells[forwardKey(group, block)];
+            f1 *= cells[forwardKey(group, block + 1)];
+            f2 *= cells[forwardKey(group, block + 2)];
+            f3 *= cells[forwardKey(group, block + 3)];
+            r0 *= cells[reverseKey(group, block)];
+            r1 *= cells[reverseKey(group, block + 1)];
+            r2 *= cells[reverseKey(group, block + 2)];
+            r3 *= cells[reverseKey(group, block + 3)];
+        }
+        store(block, f0, r0);
+        store(block + 1, f1, r1);
+        store(block + 2, f2, r2);
+        store(block + 3, f3, r3);
     }
     for (std::size_t i = block; i < count; ++i) {
         double f = 1.0;
@@ -129,37 +169,11 @@ void CMotifSampler::ScoreSlots(int s, long long firstPosition, long long positio
             f *= prob[column * 4 + codes[i + column]];
             r *= prob[column * 4 + reverseCodes[i + width - 1 - column]];
         }
-        score[2 * i] = f;
-        score[2 * i + 1] = r;
-    }
-    for (const GroupNode& group : m_groups) {
-        const double* cells = group.probs.data();
-        for (std::size_t i = 0; i < count; ++i) {
-            std::size_t key = 0;
-            for (int column : group.positions)
-                key = key * 4 + codes[i + static_cast<std::size_t>(column)];
-            score[2 * i] *= cells[key];
+        for (const GroupNode& group : m_groups) {
+            f *= group.probs[forwardKey(group, i)];
+            r *= group.probs[reverseKey(group, i)];
         }
-        if (!m_bothStrands)
-            continue;
-        for (std::size_t i = 0; i < count; ++i) {
-            std::size_t key = 0;
-            for (int column : group.positions)
-                key = key * 4 + reverseCodes[i + width - 1 - static_cast<std::size_t>(column)];
-            score[2 * i + 1] *= cells[key];
-        }
-    }
-    const double* bgForward = &m_bgForward[offset];
-    const double* bgReverse = &m_bgReverse[offset];
-    const std::uint8_t* blocked = &m_slotBlocked[offset];
-    for (std::size_t i = 0; i < count; ++i) {
-        if (blocked[i] != 0) {
-            score[2 * i] = 0.0;
-            score[2 * i + 1] = 0.0;
-            continue;
-        }
-        score[2 * i] /= bgForward[i];
-        score[2 * i + 1] = m_bothStrands ? score[2 * i + 1] / bgReverse[i] : 0.0;
+        store(i, f, r);
     }
 }
 
@@ -208,6 +222,10 @@ void CMotifSampler::SampleSequence(int s)
     for (long long k = 0; k < slots; ++k) {
         const double u = m_random.Uniform();
         const double q = scoreOf(k) / m_samplingPriorOdds;
+        // q/(q + 1) never exceeds q, so a draw at or above q is a rejection
+        // without the second division; every decision stays the same.
+        if (u >= q)
+            continue;
         if (u < q / (q + 1)) {
             AddSite(s, static_cast<int>(k), ++ordinal);
             // The next slot examined starts past this site: sites never overlap.
@@ -277,11 +295,15 @@ double CMotifSampler::BackgroundProbability(std::string_view word) const
 
 double CMotifSampler::ScoreWord(std::string_view word) const
 {
-    std::vector<char> occupied;
-    ColumnOccupancy(occupied, nullptr);
     double motif = 1.0;
-    for (std::size_t i = 0; i < occupied.size(); ++i) {
-        if (occupied[i] == 0)
+    for (std::size_t i = 0; i < static_cast<std::size_t>(m_width); ++i) {
+        // A column inside a group enters through the group's joint cell instead.
+        bool grouped = false;
+        for (const GroupNode& group : m_groups) {
+            for (int column : group.positions)
+                grouped = grouped || static_cast<std::size_t>(column) == i;
+        }
+        if (!grouped)
             motif *= m_motifProb[i * 4 + static_cast<std::size_t>(BaseCode(word[i]))];
     }
     for (const GroupNode& group : m_groups)
