@@ -3,19 +3,25 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <new>
 #include <thread>
 #include <utility>
 
+#include "util/append_file.h"
 #include "util/number_text.h"
 #include "util/text_lines.h"
 
 namespace kalvo {
+namespace fs = std::filesystem;
 namespace {
 
 // Spreads the seeds of neighbouring runs over the whole 32-bit range.
@@ -36,12 +42,14 @@ Refusal CannotOpen(const char* what, const std::string& path)
     return Refusal{std::string("cannot open ") + what + " " + Quoted(path) + ": " + DescribeOpenFailure(path)};
 }
 
-void AddRuns(BatchPlan& plan, const std::string& parameterFile, int runs)
+void AddRuns(BatchPlan& plan, const std::string& parameterFile, int runs,
+             std::optional<std::string> parameterText = std::nullopt)
 {
     PlannedStep step;
     step.parameterFile = parameterFile;
     step.firstRun = plan.totalRuns;
     step.runs = runs;
+    step.parameterText = std::move(parameterText);
     plan.totalRuns += runs;
     plan.steps.push_back(std::move(step));
 }
@@ -155,6 +163,34 @@ BatchPlan PlanMultipleInputs(const std::string& listFile, std::uint32_t baseSeed
     return plan;
 }
 
+BatchPlan PlanParameterText(const std::string& name, const std::string& text, std::uint32_t baseSeed)
+{
+    BatchPlan plan;
+    plan.baseSeed = baseSeed;
+    const int count = ScanRunCount(SplitLines(text), 1);
+    if (count < 1) {
+        plan.needsRunCount = true;
+        return plan;
+    }
+    AddRuns(plan, name, count, text);
+    return plan;
+}
+
+std::string ExtraOutputPath(const std::string& outputPath, ExportFormat format, std::int64_t runNumber)
+{
+    fs::path path(outputPath);
+    std::string suffix;
+    if (runNumber > 0)
+        suffix = ".run" + std::to_string(runNumber);
+    suffix += ExportFormatSuffix(format);
+    path.replace_extension();
+    std::string extra = path.string() + suffix;
+    // A report file that already ends in the format's suffix keeps it whole.
+    if (extra == outputPath)
+        extra = outputPath + suffix;
+    return extra;
+}
+
 BatchPlan PlanBatch(BatchCommand command, const std::string& file, std::uint32_t baseSeed)
 {
     switch (command) {
@@ -177,25 +213,34 @@ struct RunResult {
     std::string outputPath;
     std::string block;  // the report block, appended when the run's turn comes
     std::optional<RunSummary> summary;
+    std::vector<std::pair<ExportFormat, std::string>> extras;  // composed files, written after the block
 };
 
 // One run up to its composed report: construct, load, sample, compose,
 // destroy. Anything thrown out of the run (the core only throws when memory
 // runs out) becomes a refusal, so the batch goes on with its next run.
-RunResult ComputeRun(const PlannedRun& run, const ProgressCallback& progress, bool wantSummary)
+RunResult ComputeRun(const PlannedRun& run, const std::optional<std::string>& parameterText,
+                     const ProgressCallback& progress, bool wantSummary, const ExtraOutputs& extras)
 {
     RunResult result;
     try {
         CMotifSampler sampler;
-        result.outcome = sampler.LoadParameters(run.parameterFile);
+        result.outcome = parameterText ? sampler.LoadParametersText(*parameterText, run.parameterFile)
+                                       : sampler.LoadParameters(run.parameterFile);
         if (!result.outcome)
             result.outcome = sampler.Sample(run.seed, progress);
         if (!result.outcome) {
             sampler.InstallBestState();
             result.block = sampler.ComposeReport();
             result.outputPath = sampler.m_outputPath;
-            if (wantSummary)
-                result.summary = SummarizeRun(sampler);
+            if (wantSummary || !extras.formats.empty()) {
+                RunSummary summary = SummarizeRun(sampler);
+                // Composed here, on the worker; only the writing waits for the run's turn.
+                for (ExportFormat format : extras.formats)
+                    result.extras.emplace_back(format, ComposeExport(format, summary, extras.options));
+                if (wantSummary)
+                    result.summary = std::move(summary);
+            }
         }
     } catch (const std::bad_alloc&) {
         result.outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run needs more memory than is available"};
@@ -375,7 +420,8 @@ private:
                 m_abandoning = true;
             return !abandoned;
         };
-        RunResult result = ComputeRun(run, progress, static_cast<bool>(m_frontEnd.runFinished));
+        RunResult result = ComputeRun(run, item.step->parameterText, progress,
+                                      static_cast<bool>(m_frontEnd.runFinished), m_plan.extraOutputs);
         result.abandoned = abandoned;
         return result;
     }
@@ -397,9 +443,31 @@ private:
             return true;
         }
         ++m_result.runsDone;
+        const PlannedRun run = RunOfStep(m_plan, *item.step, item.run);
+        const std::vector<Refusal> unwritten = WriteExtras(run, result);
         if (m_frontEnd.runFinished && result.summary)
-            m_frontEnd.runFinished(RunOfStep(m_plan, *item.step, item.run), *result.summary);
+            m_frontEnd.runFinished(run, *result.summary);
+        for (const Refusal& refusal : unwritten) {
+            ++m_result.runsRefused;
+            if (m_frontEnd.refused)
+                m_frontEnd.refused(refusal);
+        }
         return true;
+    }
+
+    // Writes the run's extra files after its report block; one refusal per file that cannot be written.
+    std::vector<Refusal> WriteExtras(const PlannedRun& run, const RunResult& result) const
+    {
+        std::vector<Refusal> unwritten;
+        const std::int64_t runNumber = m_plan.totalRuns > 1 ? run.index + 1 : 0;
+        for (const auto& [format, text] : result.extras) {
+            const std::string path = ExtraOutputPath(result.outputPath, format, runNumber);
+            if (auto problem = ReplaceWhole(path, text))
+                unwritten.push_back(Refusal{"cannot write the " + std::string(ExportFormatName(format)) + " file " +
+                                            Quoted(path) + ": " + *problem + " (the report was appended to " +
+                                            Quoted(result.outputPath) + ")"});
+        }
+        return unwritten;
     }
 
     void Tell(std::string_view text)
@@ -446,7 +514,9 @@ BatchResult RunBatchCommand(BatchCommand command, const BatchFrontEnd& frontEnd,
         return result;
     }
     const std::uint32_t base = options.seed ? *options.seed : (options.clock ? options.clock() : ClockSeed());
-    return ExecuteBatch(PlanBatch(command, *file, base), frontEnd, options.jobs);
+    BatchPlan plan = PlanBatch(command, *file, base);
+    plan.extraOutputs = options.extraOutputs;
+    return ExecuteBatch(plan, frontEnd, options.jobs);
 }
 
 }  // namespace kalvo

@@ -9,6 +9,7 @@
 
 #include "model/refusal.h"
 #include "model/run_state.h"
+#include "report/formats.h"
 #include "report/run_summary.h"
 
 namespace kalvo {
@@ -39,11 +40,23 @@ int ScanRunCount(const std::vector<std::string>& lines, int count);
 // One step of a planned batch, in batch order: `runs` runs of one parameter
 // file one after another, or a file that could not be read at this point.
 struct PlannedStep {
-    std::string parameterFile;
+    std::string parameterFile;        // with parameterText: the name that stands for it
     std::int64_t firstRun = 0;        // k of its first run over the batch
     int runs = 0;
     std::optional<Refusal> refusal;   // set: reported here instead of any run
+    std::optional<std::string> parameterText;  // set: read instead of the file (`kalvo find`)
 };
+
+// Files each run writes next to its report file, in these formats.
+struct ExtraOutputs {
+    std::vector<ExportFormat> formats;  // empty: the report block only
+    ExportOptions options;
+};
+
+// Where a run writes a format: the report file's name with its extension
+// replaced by the format's suffix (out.txt: out.meme, out.logo.svg), and
+// ".runN" before it when runNumber N is above 0. Never the report file itself.
+std::string ExtraOutputPath(const std::string& outputPath, ExportFormat format, std::int64_t runNumber);
 
 // What a batch will do, worked out before any run starts. Runs are kept per
 // step rather than one by one, because a count of two billion is legal input.
@@ -52,6 +65,7 @@ struct BatchPlan {
     std::vector<PlannedStep> steps;
     std::int64_t totalRuns = 0;
     bool needsRunCount = false;  // nothing to run: the user is asked for a number of runs
+    ExtraOutputs extraOutputs;   // written after each run's report, numbered when totalRuns > 1
 };
 
 // One run of a batch, with everything needed to repeat it alone.
@@ -70,6 +84,8 @@ BatchPlan PlanSingleRun(const std::string& parameterFile, std::uint32_t baseSeed
 BatchPlan PlanRepeatedRun(const std::string& parameterFile, std::uint32_t baseSeed);
 BatchPlan PlanMultipleInputs(const std::string& listFile, std::uint32_t baseSeed);
 BatchPlan PlanBatch(BatchCommand command, const std::string& file, std::uint32_t baseSeed);
+// Runs of parameters held as text, named `name` in messages, as often as their "-N" line says (1 without).
+BatchPlan PlanParameterText(const std::string& name, const std::string& text, std::uint32_t baseSeed);
 
 // How a batch talks to its front end. Only chooseFile is required.
 struct BatchFrontEnd {
@@ -94,6 +110,7 @@ struct BatchOptions {
     std::optional<std::uint32_t> seed;          // base seed; the clock when not given
     std::function<std::uint32_t()> clock = ClockSeed;
     int jobs = 1;                               // runs computed at the same time
+    ExtraOutputs extraOutputs;                  // files besides the report, for every run
 };
 
 struct BatchResult {
@@ -105,8 +122,10 @@ struct BatchResult {
 
 // Runs a plan's steps in order, one run object at a time, and says "Finished!" at the end.
 // With jobs above 1, runs are computed on that many threads, while their
-// reports are appended and the front end is told in batch order, never from
-// two threads at once: files and messages are those of one run after another.
+// reports are appended, their extra outputs written and the front end told in
+// batch order, never from two threads at once: files and messages are those
+// of one run after another. An extra output that cannot be written is
+// reported like a refused run; the report block already appended stays.
 BatchResult ExecuteBatch(const BatchPlan& plan, const BatchFrontEnd& frontEnd, int jobs = 1);
 
 // A whole batch command: asks for the file, plans, executes.

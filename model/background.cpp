@@ -1,4 +1,7 @@
 // model/background.cpp: the first-order background, from a file or from both strands of the input.
+#include <cmath>
+#include <locale>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,15 @@ std::array<double, 4> ReadBackgroundLine(const std::string& line)
     return values;
 }
 
+// A value as a message shows it: "0", "-0.5", "inf".
+std::string FormatValue(double value)
+{
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << value;
+    return text.str();
+}
+
 }  // namespace
 
 Outcome CMotifSampler::LoadBackground(const std::string& path)
@@ -43,6 +55,21 @@ Outcome CMotifSampler::LoadBackground(const std::string& path)
         const auto values = ReadBackgroundLine(line(row + 1));
         for (std::size_t b = 0; b < 4; ++b)
             m_bgTrans[row * 4 + b] = values[b];
+    }
+    // A background probability of 0 (a missing line or tab, text, a zero) makes
+    // every word through it infinitely likely to be a site, and a report of
+    // "inf"; a negative one makes scores meaningless.
+    for (std::size_t row = 0; row < 5; ++row) {
+        for (std::size_t b = 0; b < 4; ++b) {
+            const double value = row == 0 ? m_bgFreq[b] : m_bgTrans[(row - 1) * 4 + b];
+            if (value > 0.0 && std::isfinite(value))
+                continue;
+            const std::string where = "background file '" + path + "', line " + std::to_string(row + 1);
+            if (row >= lines.size())
+                return Refusal{where + " is missing: the file needs five lines of four values"};
+            return Refusal{where + ": value " + std::to_string(b + 1) + " reads as " + FormatValue(value) +
+                           ", but each value must be a number above 0 followed by a tab"};
+        }
     }
     return std::nullopt;
 }

@@ -1,6 +1,8 @@
 // model/parameter_file.cpp: LoadParameters, one key or value per line.
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/run_state.h"
@@ -15,6 +17,28 @@ namespace {
 constexpr double kMaxPseudocount = 1000.0;
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// A value line as a message shows it: control bytes as '?', and a very long
+// line cut short, so that one bad line still gives one readable message.
+std::string Shown(const std::string& line)
+{
+    constexpr std::size_t kLongest = 60;
+    std::string shown = line.size() > kLongest ? line.substr(0, kLongest) + "..." : line;
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    return shown;
+}
+
+// True when both names lead to one file, or are spelled alike.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a.empty() || b.empty())
+        return false;
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
+}
 
 }  // namespace
 
@@ -100,7 +124,19 @@ Outcome CMotifSampler::LoadParametersText(std::string_view text, const std::stri
     const double x = m_pseudo[0];
     if (!(x > 0.0 && x <= kMaxPseudocount))
         return Refusal{"parameter file " + Quoted(path) + ": pseudocount \"-s\" must be above 0 and at most 1000 (the value line is \"" +
-                       pseudocountText + "\")"};
+                       Shown(pseudocountText) + "\")"};
+    // Appending a report to an input would spoil it: a FASTA file would read
+    // the report's site lines as sequences the next time.
+    const std::pair<const char*, const std::string*> inputs[] = {
+        {"the sequence file \"-i\"", &m_inputPath},
+        {"the background file \"-b\"", m_backgroundPath == kNoBackgroundFile ? nullptr : &m_backgroundPath},
+        {"the parameter file itself", &m_parameterPath},
+    };
+    for (const auto& [what, input] : inputs) {
+        if (input != nullptr && SameFile(m_outputPath, *input))
+            return Refusal{"parameter file " + Quoted(path) + ": the output file \"-o\" " + Quoted(m_outputPath) + " is " +
+                           what + "; the report would be appended to an input"};
+    }
     return std::nullopt;
 }
 

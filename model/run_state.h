@@ -190,6 +190,7 @@ public:
     LogFactorialTable m_logFactorial;
 
 private:
+    Refusal Cancelled() const;
     // Notes the columns outside every group, for the scores of one sampling step.
     void PlanColumns();
     // Fills m_slotScore with the slots of the given start positions of sequence s.

@@ -8,8 +8,9 @@ namespace kalvo {
 
 Outcome CMotifSampler::ReadSequences()
 {
-    const auto text = ReadWholeFile(m_inputPath);
-    if (!text)
+    // Read line by line: a large file is never held whole next to its sequences.
+    LineReader reader(m_inputPath);
+    if (!reader.IsOpen())
         return Refusal{"cannot open sequence file '" + m_inputPath + "': " + DescribeOpenFailure(m_inputPath)};
 
     m_seqs.clear();
@@ -17,7 +18,8 @@ Outcome CMotifSampler::ReadSequences()
     m_totalLength = 0;
     // Any line holding '>' is a header. Sequence lines before the first header
     // belong to no sequence and are dropped.
-    for (const std::string& line : SplitLines(*text)) {
+    std::string line;
+    while (reader.Next(line)) {
         if (line.find('>') != std::string::npos) {
             m_seqNames.push_back(line);
             m_seqs.emplace_back();
@@ -33,6 +35,12 @@ Outcome CMotifSampler::ReadSequences()
                 sequence[j] = static_cast<char>(sequence[j] - 'a' + 'A');
         }
         m_totalLength += static_cast<long long>(line.size());
+    }
+    if (reader.Failed()) {
+        m_seqs.clear();
+        m_seqNames.clear();
+        m_totalLength = 0;
+        return Refusal{"cannot open sequence file '" + m_inputPath + "': " + DescribeOpenFailure(m_inputPath)};
     }
     m_numSeqs = static_cast<int>(m_seqs.size());
     if (m_numSeqs == 0)

@@ -36,6 +36,11 @@ double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& ran
     return x / (x + y);
 }
 
+Refusal CMotifSampler::Cancelled() const
+{
+    return Refusal{"run of '" + m_parameterPath + "' cancelled; nothing was written"};
+}
+
 Outcome CMotifSampler::Run(std::uint32_t seed, const ProgressCallback& progress)
 {
     if (auto refusal = Sample(seed, progress))
@@ -72,6 +77,10 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
     PrepareScoringTables();
     const long long positions = CandidatePositions();
     const int burnIn = m_iterations / 4;
+    // Report once before the first iteration, so a run can be abandoned even
+    // when it has no iterations at all.
+    if (progress && !progress(RunProgress{0, m_iterations}))
+        return Cancelled();
 
     for (int t = 0; t < m_iterations; ++t) {
         const long long start = m_random.Index(m_numSeqs);
@@ -105,7 +114,7 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
             }
         }
         if (progress && !progress(RunProgress{t + 1, m_iterations}))
-            return Refusal{"run of '" + m_parameterPath + "' cancelled; nothing was written"};
+            return Cancelled();
     }
     return std::nullopt;
 }

@@ -1,21 +1,216 @@
-// util/append_file.cpp: compose-then-commit appends with roll-back on failure.
+// util/append_file.cpp: compose-then-commit appends: locked, journaled, cut back on failure.
 #include "util/append_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
+
+#include "util/text_lines.h"
 
 namespace kalvo {
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ErrnoText(const char* fallback)
+// Tries to open a file whose name another process keeps replacing before giving up.
+constexpr int kOpenAttempts = 100;
+
+constexpr std::string_view kJournalHeader = "kalvo append journal 1";
+
+std::string ErrnoText(int error, const char* fallback)
 {
-    return errno != 0 ? std::strerror(errno) : fallback;
+    return error != 0 ? std::strerror(error) : fallback;
+}
+
+// Owns an open file descriptor; closing it also releases its lock.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { Close(); }
+    Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        if (this != &other) {
+            Close();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    void Close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+// Writes every byte, going on after interrupted and partial writes; false with errno set.
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Makes a created, renamed or removed name in the file's folder survive a power cut.
+void SyncFolderOf(const std::string& path)
+{
+    const fs::path parent = fs::path(path).parent_path();
+    const Descriptor folder(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder)
+        ::fsync(folder.get());
+}
+
+// What a journal records: which file, its size before the block, and the block's size.
+struct JournalRecord {
+    std::uintmax_t device = 0;
+    std::uintmax_t inode = 0;
+    std::uintmax_t oldSize = 0;
+    std::uintmax_t blockSize = 0;
+};
+
+std::string JournalText(const JournalRecord& record)
+{
+    return std::string(kJournalHeader) + "\n" + std::to_string(record.device) + " " + std::to_string(record.inode) +
+           " " + std::to_string(record.oldSize) + " " + std::to_string(record.blockSize) + "\nend\n";
+}
+
+// The record of a complete journal; nothing for anything else, which is then never acted on.
+std::optional<JournalRecord> ParseJournal(std::string_view text)
+{
+    const std::vector<std::string> lines = SplitLines(text);
+    if (lines.size() != 3 || lines[0] != kJournalHeader || lines[2] != "end" || !text.ends_with("\nend\n"))
+        return std::nullopt;
+    JournalRecord record;
+    const std::string& numbers = lines[1];
+    const char* next = numbers.data();
+    const char* end = numbers.data() + numbers.size();
+    std::uintmax_t* fields[] = {&record.device, &record.inode, &record.oldSize, &record.blockSize};
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        if (i > 0) {
+            if (next == end || *next != ' ')
+                return std::nullopt;
+            ++next;
+        }
+        const auto [ptr, ec] = std::from_chars(next, end, *fields[i]);
+        if (ec != std::errc() || ptr == next)
+            return std::nullopt;
+        next = ptr;
+    }
+    if (next != end)
+        return std::nullopt;
+    return record;
+}
+
+// Writes the journal under a temporary name and renames it into place, so a
+// journal is either complete or absent. False when the folder cannot take it.
+bool WriteJournal(const std::string& journal, const JournalRecord& record)
+{
+    const std::string temporary = journal + ".tmp";
+    Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!out)
+        return false;
+    const bool written = WriteAll(out.get(), JournalText(record)) && ::fsync(out.get()) == 0;
+    out.Close();
+    if (!written || ::rename(temporary.c_str(), journal.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    SyncFolderOf(journal);
+    return true;
+}
+
+void RemoveJournal(const std::string& journal)
+{
+    if (::unlink(journal.c_str()) == 0)
+        SyncFolderOf(journal);
+}
+
+// Cuts off what an append that was killed mid-way left of its block, then
+// drops its journal. Acts only when the journal names this very file and the
+// file's size lies between the recorded size and that size plus the block.
+void RecoverInterruptedAppend(int fd, const struct stat& info, const std::string& journal)
+{
+    std::error_code ec;
+    ::unlink((journal + ".tmp").c_str());
+    if (!fs::exists(journal, ec))
+        return;
+    const auto text = ReadWholeFile(journal);
+    const auto record = text ? ParseJournal(*text) : std::nullopt;
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (record && record->device == static_cast<std::uintmax_t>(info.st_dev) &&
+        record->inode == static_cast<std::uintmax_t>(info.st_ino) && size >= record->oldSize &&
+        size - record->oldSize <= record->blockSize && size != record->oldSize) {
+        if (::ftruncate(fd, static_cast<off_t>(record->oldSize)) == 0)
+            ::fsync(fd);
+        else
+            return;  // keep the journal: the next append tries again
+    }
+    RemoveJournal(journal);
+}
+
+// The file opened for appending (created when missing) and locked against
+// other appends. After locking, the name must still lead to the locked file:
+// one removed or replaced meanwhile is opened anew.
+Descriptor OpenLocked(const std::string& path, bool& created, struct stat& info, std::string& problem)
+{
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        created = false;
+        Descriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        if (!fd && errno == ENOENT) {
+            fd = Descriptor(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            created = static_cast<bool>(fd);
+            if (!fd && errno == EEXIST)
+                continue;
+        }
+        if (!fd) {
+            problem = ErrnoText(errno, "cannot be opened for appending");
+            return Descriptor();
+        }
+        // A file system without locks still gets the append, just unguarded.
+        while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
+        if (::fstat(fd.get(), &info) != 0) {
+            problem = ErrnoText(errno, "cannot be examined");
+            return Descriptor();
+        }
+        if (!S_ISREG(info.st_mode))
+            return fd;
+        struct stat named {};
+        if (::stat(path.c_str(), &named) == 0 && named.st_dev == info.st_dev && named.st_ino == info.st_ino)
+            return fd;
+    }
+    problem = "it keeps being replaced by another program";
+    return Descriptor();
 }
 
 }  // namespace
@@ -24,6 +219,8 @@ std::optional<std::string> CheckAppendable(const std::string& path)
 {
     if (path.empty())
         return std::string("no output file name given");
+    if (path.find('\0') != std::string::npos)
+        return std::string("the file name holds a NUL byte");
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (fs::exists(status)) {
@@ -33,7 +230,7 @@ std::optional<std::string> CheckAppendable(const std::string& path)
         errno = 0;
         std::ofstream probe(path, std::ios::binary | std::ios::app);
         if (!probe)
-            return ErrnoText("cannot be opened for appending");
+            return ErrnoText(errno, "cannot be opened for appending");
         return std::nullopt;
     }
     // Never create and remove a probe file: another run of the same batch may be
@@ -54,25 +251,73 @@ std::optional<std::string> AppendWhole(const std::string& path, std::string_view
 {
     if (auto problem = CheckAppendable(path))
         return problem;
-    std::error_code ec;
-    const bool existed = fs::exists(path, ec);
-    const std::uintmax_t oldSize = existed ? fs::file_size(path, ec) : 0;
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    if (out) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-    }
-    const bool written = static_cast<bool>(out);
-    const std::string reason = written ? std::string() : ErrnoText("write failed");
-    out.close();
-    if (written && !out.fail())
+    bool created = false;
+    struct stat info {};
+    std::string problem;
+    Descriptor fd = OpenLocked(path, created, info, problem);
+    if (!fd)
+        return problem;
+
+    // Pipes and devices cannot be cut back: the bytes just go out.
+    if (!S_ISREG(info.st_mode)) {
+        if (!WriteAll(fd.get(), bytes))
+            return ErrnoText(errno, "write failed");
         return std::nullopt;
-    if (existed)
-        fs::resize_file(path, oldSize, ec);
-    else
-        fs::remove(path, ec);
-    return reason.empty() ? std::string("write failed") : reason;
+    }
+
+    const std::string journal = path + std::string(kAppendJournalSuffix);
+    RecoverInterruptedAppend(fd.get(), info, journal);
+    if (::fstat(fd.get(), &info) != 0)
+        return ErrnoText(errno, "cannot be examined");
+    const auto oldSize = static_cast<std::uintmax_t>(info.st_size);
+    // Another program may have appended between our create and our lock: then
+    // the file is no longer ours alone to remove.
+    const bool removeOnFailure = created && oldSize == 0;
+
+    // Where the folder cannot take the journal, the append goes on without
+    // it: still locked, and still cut back on a failed write.
+    const bool journaled = WriteJournal(journal, JournalRecord{static_cast<std::uintmax_t>(info.st_dev),
+                                                               static_cast<std::uintmax_t>(info.st_ino), oldSize,
+                                                               static_cast<std::uintmax_t>(bytes.size())});
+    if (WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0) {
+        if (journaled)
+            RemoveJournal(journal);
+        return std::nullopt;
+    }
+
+    const int error = errno;
+    if (removeOnFailure) {
+        ::unlink(path.c_str());
+    } else if (::ftruncate(fd.get(), static_cast<off_t>(oldSize)) == 0) {
+        ::fsync(fd.get());
+    } else {
+        // The journal stays, so the next append cuts the block off.
+        return ErrnoText(error, "write failed");
+    }
+    if (journaled)
+        RemoveJournal(journal);
+    return ErrnoText(error, "write failed");
+}
+
+std::optional<std::string> ReplaceWhole(const std::string& path, std::string_view bytes)
+{
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return std::string("it is a directory");
+    std::string temporary = path + ".XXXXXX";
+    errno = 0;
+    Descriptor out(::mkstemp(temporary.data()));
+    if (!out)
+        return ErrnoText(errno, "cannot be created");
+    ::fchmod(out.get(), 0644);
+    const bool written = WriteAll(out.get(), bytes) && ::fsync(out.get()) == 0;
+    const std::string reason = written ? std::string() : ErrnoText(errno, "write failed");
+    out.Close();
+    if (written && ::rename(temporary.c_str(), path.c_str()) == 0)
+        return std::nullopt;
+    const std::string failure = written ? ErrnoText(errno, "cannot be replaced") : reason;
+    ::unlink(temporary.c_str());
+    return failure;
 }
 
 }  // namespace kalvo

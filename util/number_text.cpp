@@ -80,14 +80,18 @@ double ParseLeadingReal(std::string_view text)
     const char* last = text.data() + i;
     const auto result = std::from_chars(first, last, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
-        // Decide between overflow and underflow from the exponent's sign of magnitude.
+        // Overflow or underflow: a non-negative exponent, or without one a
+        // non-zero digit before the point, means the number is too large.
         bool huge = false;
-        for (const char* p = first; p < last; ++p) {
+        bool exponent = false;
+        for (const char* p = first; p < last && !exponent; ++p) {
             if (*p == 'e' || *p == 'E') {
+                exponent = true;
                 huge = p + 1 < last && p[1] != '-';
-                break;
             }
         }
+        for (const char* p = first; p < last && !exponent && *p != '.'; ++p)
+            huge = huge || (*p >= '1' && *p <= '9');
         value = huge ? std::numeric_limits<double>::infinity() : 0.0;
     }
     return negative ? -value : value;

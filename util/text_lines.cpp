@@ -1,13 +1,36 @@
 // util/text_lines.cpp: line splitting with LF and CR LF line ends.
 #include "util/text_lines.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace kalvo {
+namespace {
+
+// Bytes taken from the file per read while splitting it into lines.
+constexpr std::size_t kReadChunk = 1 << 16;
+
+// A name the system can be asked to open: a NUL byte would silently cut the
+// name short and open some other file.
+bool UsableName(const std::string& path)
+{
+    return !path.empty() && path.find('\0') == std::string::npos;
+}
+
+// Opens a file for reading, refusing folders (which open on some systems and then fail to read).
+std::FILE* OpenForReading(const std::string& path)
+{
+    std::error_code ec;
+    if (!UsableName(path) || std::filesystem::is_directory(path, ec))
+        return nullptr;
+    return std::fopen(path.c_str(), "rb");
+}
+
+}  // namespace
 
 std::vector<std::string> SplitLines(std::string_view text)
 {
@@ -29,23 +52,32 @@ std::vector<std::string> SplitLines(std::string_view text)
 
 std::optional<std::string> ReadWholeFile(const std::string& path)
 {
-    std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec))
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(path), &std::fclose);
+    if (!file)
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    // Size the text once when the file says how long it is; pipes and the like just grow.
+    struct stat info {};
+    if (::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char chunk[kReadChunk];
+    for (;;) {
+        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+        bytes.append(chunk, got);
+        if (got < sizeof chunk)
+            break;
+    }
+    if (std::ferror(file.get()))
         return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(bytes).str();
+    return bytes;
 }
 
 std::string DescribeOpenFailure(const std::string& path)
 {
     if (path.empty())
         return "no file name given";
+    if (path.find('\0') != std::string::npos)
+        return "the file name holds a NUL byte";
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return "it is a directory";
@@ -55,6 +87,52 @@ std::string DescribeOpenFailure(const std::string& path)
         return error != 0 ? std::strerror(error) : "cannot be opened";
     }
     return "cannot be read";
+}
+
+LineReader::LineReader(const std::string& path) : m_file(OpenForReading(path))
+{
+    if (m_file)
+        m_buffer.resize(kReadChunk);
+}
+
+bool LineReader::Fill()
+{
+    if (!m_file || m_failed)
+        return false;
+    m_pos = 0;
+    m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file.get());
+    if (m_end == 0 && std::ferror(m_file.get()))
+        m_failed = true;
+    return m_end > 0;
+}
+
+bool LineReader::Next(std::string& line)
+{
+    line.clear();
+    bool any = false;  // bytes seen since the last line end
+    for (;;) {
+        if (m_pos == m_end && !Fill())
+            break;
+        const char* begin = m_buffer.data() + m_pos;
+        const std::size_t available = m_end - m_pos;
+        const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', available));
+        any = true;
+        if (lf != nullptr) {
+            line.append(begin, lf);
+            m_pos += static_cast<std::size_t>(lf - begin) + 1;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return true;
+        }
+        line.append(begin, available);
+        m_pos = m_end;
+    }
+    if (!any || m_failed)
+        return false;
+    // The last line has no LF: a CR that is the file's very last byte is its line end.
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
 }
 
 }  // namespace kalvo

@@ -1,5 +1,7 @@
 // util/text_lines.h: reads a text file as lines, whatever system wrote it.
 #pragma once
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,5 +19,31 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Why a file could not be read, in words for a message ("No such file or directory").
 std::string DescribeOpenFailure(const std::string& path);
+
+// Reads a file one line at a time with the line rules of SplitLines, so that
+// a large file is never held whole in memory next to what is made of it.
+class LineReader {
+public:
+    // Opens the file; see IsOpen. A folder, an empty name or a name holding a NUL byte does not open.
+    explicit LineReader(const std::string& path);
+
+    bool IsOpen() const { return m_file != nullptr; }
+    // Replaces `line` with the next line; false at the end of the file or when reading fails.
+    bool Next(std::string& line);
+    // Reading stopped at an error, not at the end of the file.
+    bool Failed() const { return m_failed; }
+
+private:
+    bool Fill();
+
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> m_file;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_failed = false;
+};
 
 }  // namespace kalvo

@@ -3,11 +3,16 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
 #include "app/batch.h"
+#include "util/append_file.h"
+#include "util/number_text.h"
 
 #ifndef KALVO_VERSION
 #define KALVO_VERSION "unknown"
@@ -29,10 +34,13 @@ constexpr CommandInfo kCommands[] = {
     {"batch", BatchCommand::MultipleInputs, "LIST", "every parameter file named in a list file, in list order"},
 };
 
+constexpr std::string_view kFindSummary = "runs on a FASTA file with the settings given as options";
+
 constexpr std::string_view kUsage =
-    "usage: kalvo run PARAMS    [--seed S] [--quiet]\n"
-    "       kalvo repeat PARAMS [--seed S] [--jobs N] [--quiet]\n"
-    "       kalvo batch LIST    [--seed S] [--jobs N] [--quiet]\n"
+    "usage: kalvo run PARAMS    [--seed S] [--formats F,...] [--quiet]\n"
+    "       kalvo repeat PARAMS [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
+    "       kalvo batch LIST    [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
+    "       kalvo find FASTA --width W [FIND OPTIONS] [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
     "       kalvo [COMMAND] --help | kalvo --version\n";
 
 constexpr std::string_view kOptionsHelp =
@@ -41,9 +49,16 @@ constexpr std::string_view kOptionsHelp =
     "             (default: the current time in whole seconds). Run k of a batch,\n"
     "             counted from 0, uses (S + k*2654435761) mod 2^32, so the first run\n"
     "             uses S itself and `kalvo run PARAMS --seed SEED` repeats any run.\n"
-    "  --jobs N   runs computed at the same time by repeat and batch (default: one per\n"
-    "             core); the reports are appended in the same order and with the same\n"
-    "             bytes as with --jobs 1\n"
+    "  --jobs N   runs computed at the same time by repeat, batch and find (default:\n"
+    "             one per core); the reports are appended in the same order and with\n"
+    "             the same bytes as with --jobs 1\n"
+    "  --formats F,...  also write each run's result in these formats next to its\n"
+    "             report file (default: none): meme (out.meme), jaspar (out.jaspar),\n"
+    "             transfac (out.transfac), bed (out.bed, the sites), json (out.json,\n"
+    "             everything of the report), svg (out.logo.svg, a sequence logo). With\n"
+    "             several runs in a batch the run number comes first: out.run2.meme.\n"
+    "             The files are replaced, not appended to.\n"
+    "  --logo-reverse  the logo shows the motif's reverse complement (needs svg)\n"
     "  --quiet    no progress display (default: progress on stderr when it is a terminal)\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit (program level only)\n"
@@ -67,6 +82,37 @@ constexpr std::string_view kParameterHelp =
     "             the last \"-N\" wins; `run` ignores it\n"
     "Paths are relative to the working directory. Other lines are ignored.\n";
 
+constexpr std::string_view kFindHelp =
+    "Options of find, each standing for the parameter-file key shown, with the same\n"
+    "meaning and default:\n"
+    "  --width W            -w    motif width, at least 1 (required)\n"
+    "  --iterations N       -n    iterations; the best state is kept after the first\n"
+    "                             quarter (default 0, as in a parameter file: then\n"
+    "                             nothing is scored and no site is reported; give\n"
+    "                             e.g. 200)\n"
+    "  --pseudocount X      -s    pseudocount per base, above 0 and at most 1000\n"
+    "                             (default 1)\n"
+    "  --correlation C      -c    2 or more models pairs of dependent motif columns;\n"
+    "                             0 or 1 does not (default 2)\n"
+    "  --moves M            -m    correlated-position moves per iteration (default 3)\n"
+    "  --one-site           -e    exactly one site per sequence (default: any number)\n"
+    "  --given-strand       -r 0  search the given strand only (default: both strands)\n"
+    "  --seed-word WORD     -A    word of A, C, G, T that seeds the motif counts\n"
+    "                             (default: random start sites)\n"
+    "  --mask               -k    no site starts in a low-complexity 12-base window\n"
+    "                             (default: off)\n"
+    "  --background PATH    -b    background file (default: computed from the sequences)\n"
+    "  --output PATH        -o    report file, appended to (default: the FASTA file's\n"
+    "                             name without its extension plus \".kalvo.txt\", in the\n"
+    "                             working directory: peaks.fa gives peaks.kalvo.txt)\n"
+    "  --repeats N          -N    runs, at least 1 (default 1)\n"
+    "  --write-params FILE        also save these settings as a parameter file\n"
+    "                             (replaced if it exists), so that `kalvo run FILE\n"
+    "                             --seed S` or the desktop window repeats a run; the\n"
+    "                             runs are then named after it. Paths are written as\n"
+    "                             given.\n"
+    "A value that is not valid for its option is a usage error naming the option.\n";
+
 constexpr std::string_view kListHelp =
     "List file: the first line is the number of parameter files, then one path per line.\n";
 
@@ -82,15 +128,28 @@ void ProgramHelp(std::ostream& out)
     out << "kalvo " << KALVO_VERSION << ": finds a motif shared by DNA sequences with a Gibbs-type site sampler.\n\n"
         << kUsage << "\nCommands:\n";
     for (const CommandInfo& info : kCommands)
-        out << "  " << info.name << std::string(8 - info.name.size(), ' ') << info.operand << "  " << info.summary
-            << "\n";
-    out << "\n" << kOptionsHelp << "\n" << kParameterHelp << "\n" << kListHelp << "\n" << kOutputHelp;
+        out << "  " << info.name << std::string(8 - info.name.size(), ' ') << info.operand
+            << std::string(8 - info.operand.size(), ' ') << info.summary << "\n";
+    out << "  find    FASTA   " << kFindSummary << "\n";
+    out << "\n" << kOptionsHelp << "\n" << kFindHelp << "\n" << kParameterHelp << "\n" << kListHelp << "\n"
+        << kOutputHelp;
+}
+
+void FindHelp(std::ostream& out)
+{
+    out << "usage: kalvo find FASTA --width W [FIND OPTIONS] [--seed S] [--jobs N] [--formats F,...] [--quiet]\n\n"
+        << "Finds a motif in FASTA without a parameter file: the options make one, which is\n"
+        << "read and run exactly as `kalvo repeat` would (same refusals, report and seeds).\n\n"
+        << kFindHelp << "\n"
+        << kOptionsHelp << "\n"
+        << kParameterHelp << "\n"
+        << kOutputHelp;
 }
 
 void CommandHelp(const CommandInfo& info, std::ostream& out)
 {
     out << "usage: kalvo " << info.name << " " << info.operand << " [--seed S]"
-        << (info.command == BatchCommand::SingleRun ? "" : " [--jobs N]") << " [--quiet]\n\n"
+        << (info.command == BatchCommand::SingleRun ? "" : " [--jobs N]") << " [--formats F,...] [--quiet]\n\n"
         << "Runs " << info.summary << ".\n";
     switch (info.command) {
     case BatchCommand::SingleRun:
@@ -173,6 +232,297 @@ private:
     long long m_percent = -1;
 };
 
+// The settings of `kalvo find`, as the values of their parameter-file keys.
+struct FindSettings {
+    std::optional<std::string> width;
+    std::string iterations = "0";
+    std::string pseudocount = "1";
+    std::string correlation = "2";
+    std::string moves = "3";
+    bool oneSite = false;
+    bool givenStrand = false;
+    std::optional<std::string> seedWord;
+    bool mask = false;
+    std::optional<std::string> background;
+    std::optional<std::string> output;
+    std::string repeats = "1";
+    std::optional<std::string> writeParams;
+};
+
+// Everything the arguments after the command say.
+struct Arguments {
+    std::optional<std::uint32_t> seed;
+    int jobs = DefaultJobs();
+    bool quiet = false;
+    bool help = false;
+    std::vector<ExportFormat> formats;
+    bool logoReverse = false;
+    FindSettings find;
+    std::vector<std::string> operands;
+};
+
+enum class Option {
+    Help, Quiet, Seed, Jobs, Formats, LogoReverse,
+    // options of find only
+    Width, Iterations, Pseudocount, Correlation, Moves, OneSite, GivenStrand, SeedWord, Mask, Background, Output,
+    Repeats, WriteParams,
+};
+
+struct OptionInfo {
+    std::string_view name;
+    Option option;
+    bool takesValue;
+    bool findOnly;
+};
+
+constexpr OptionInfo kOptions[] = {
+    {"--help", Option::Help, false, false},
+    {"-h", Option::Help, false, false},
+    {"--quiet", Option::Quiet, false, false},
+    {"-q", Option::Quiet, false, false},
+    {"--seed", Option::Seed, true, false},
+    {"--jobs", Option::Jobs, true, false},
+    {"--formats", Option::Formats, true, false},
+    {"--logo-reverse", Option::LogoReverse, false, false},
+    {"--width", Option::Width, true, true},
+    {"--iterations", Option::Iterations, true, true},
+    {"--pseudocount", Option::Pseudocount, true, true},
+    {"--correlation", Option::Correlation, true, true},
+    {"--moves", Option::Moves, true, true},
+    {"--one-site", Option::OneSite, false, true},
+    {"--given-strand", Option::GivenStrand, false, true},
+    {"--seed-word", Option::SeedWord, true, true},
+    {"--mask", Option::Mask, false, true},
+    {"--background", Option::Background, true, true},
+    {"--output", Option::Output, true, true},
+    {"--repeats", Option::Repeats, true, true},
+    {"--write-params", Option::WriteParams, true, true},
+};
+
+std::string Quote(std::string_view text)
+{
+    std::string quoted = "'";
+    quoted.append(text);
+    quoted += '\'';
+    return quoted;
+}
+
+// A whole number from `least` to INT_MAX, written back without leading zeros.
+std::optional<std::string> CountText(std::string_view value, std::uint32_t least)
+{
+    const auto parsed = ParseWholeNumber(value);
+    if (!parsed || *parsed < least || *parsed > static_cast<std::uint32_t>(INT_MAX))
+        return std::nullopt;
+    return std::to_string(*parsed);
+}
+
+// A pseudocount the parameter reader takes at the same value: a plain decimal
+// number, above 0 and at most 1000, kept as typed.
+bool ValidPseudocount(std::string_view value)
+{
+    if (value.empty() || value.front() == '+' || value.front() == '-')
+        return false;
+    double x = 0.0;
+    const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
+    if (ec != std::errc() || ptr != value.data() + value.size() || !std::isfinite(x))
+        return false;
+    return x > 0.0 && x <= 1000.0 && ParseLeadingReal(value) == x;
+}
+
+// A value that becomes one line of the parameter text.
+bool OneLine(std::string_view value) { return value.find_first_of("\r\n") == std::string_view::npos; }
+
+// Applies one option; says what is wrong with its value when it is not valid.
+std::optional<std::string> ApplyOption(Option option, const std::string& name, const std::string& value,
+                                       Arguments& args)
+{
+    FindSettings& find = args.find;
+    auto count = [&](std::string& field, std::uint32_t least, const char* what) -> std::optional<std::string> {
+        const auto text = CountText(value, least);
+        if (!text)
+            return name + " takes " + what + ", not " + Quote(value);
+        field = *text;
+        return std::nullopt;
+    };
+    auto path = [&](std::optional<std::string>& field) -> std::optional<std::string> {
+        if (value.empty() || !OneLine(value))
+            return name + " takes a path on one line, not " + Quote(value);
+        field = value;
+        return std::nullopt;
+    };
+    switch (option) {
+    case Option::Help:
+        args.help = true;
+        return std::nullopt;
+    case Option::Quiet:
+        args.quiet = true;
+        return std::nullopt;
+    case Option::Seed:
+        args.seed = ParseWholeNumber(value);
+        if (!args.seed)
+            return "--seed takes a whole number from 0 to 4294967295, not " + Quote(value);
+        return std::nullopt;
+    case Option::Jobs: {
+        const auto parsed = ParseWholeNumber(value);
+        if (!parsed || *parsed < 1 || *parsed > 1024)
+            return "--jobs takes a whole number from 1 to 1024, not " + Quote(value);
+        args.jobs = static_cast<int>(*parsed);
+        return std::nullopt;
+    }
+    case Option::Formats: {
+        args.formats.clear();
+        std::vector<bool> chosen(std::size(kExportFormats), false);
+        std::size_t from = 0;
+        for (;;) {
+            const auto comma = value.find(',', from);
+            const std::string item = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+            const auto format = ExportFormatByName(item);
+            if (!format)
+                return "--formats takes a list of meme, jaspar, transfac, bed, json, svg separated by commas, not " +
+                       Quote(item.empty() ? value : item);
+            chosen[static_cast<std::size_t>(*format)] = true;
+            if (comma == std::string::npos)
+                break;
+            from = comma + 1;
+        }
+        for (ExportFormat format : kExportFormats)
+            if (chosen[static_cast<std::size_t>(format)])
+                args.formats.push_back(format);
+        return std::nullopt;
+    }
+    case Option::LogoReverse:
+        args.logoReverse = true;
+        return std::nullopt;
+    case Option::Width: {
+        std::string width;
+        if (auto problem = count(width, 1, "a whole number of at least 1"))
+            return problem;
+        find.width = width;
+        return std::nullopt;
+    }
+    case Option::Iterations:
+        return count(find.iterations, 0, "a whole number");
+    case Option::Pseudocount:
+        if (!ValidPseudocount(value))
+            return "--pseudocount takes a number above 0 and at most 1000, not " + Quote(value);
+        find.pseudocount = value;
+        return std::nullopt;
+    case Option::Correlation:
+        return count(find.correlation, 0, "a whole number");
+    case Option::Moves:
+        return count(find.moves, 0, "a whole number");
+    case Option::OneSite:
+        find.oneSite = true;
+        return std::nullopt;
+    case Option::GivenStrand:
+        find.givenStrand = true;
+        return std::nullopt;
+    case Option::SeedWord:
+        if (value.empty() || value.find_first_not_of("ACGT") != std::string::npos)
+            return "--seed-word takes a word of the letters A, C, G and T, not " + Quote(value);
+        find.seedWord = value;
+        return std::nullopt;
+    case Option::Mask:
+        find.mask = true;
+        return std::nullopt;
+    case Option::Background:
+        return path(find.background);
+    case Option::Output:
+        return path(find.output);
+    case Option::Repeats:
+        return count(find.repeats, 1, "a whole number of at least 1");
+    case Option::WriteParams:
+        return path(find.writeParams);
+    }
+    return std::nullopt;
+}
+
+// Reads the arguments after the command; a usage problem comes back as its message.
+std::optional<std::string> ParseArguments(const std::vector<std::string>& all, bool find, Arguments& args)
+{
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < all.size(); ++i) {
+        const std::string& arg = all[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            args.operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const auto equals = arg.find('=');
+        const std::string name = arg.starts_with("--") && equals != std::string::npos ? arg.substr(0, equals) : arg;
+        const OptionInfo* info = nullptr;
+        for (const OptionInfo& candidate : kOptions)
+            if (candidate.name == name)
+                info = &candidate;
+        if (!info)
+            return "unknown option " + Quote(arg);
+        if (info->findOnly && !find)
+            return "option " + Quote(name) + " belongs to `kalvo find`";
+        std::string value;
+        if (info->takesValue) {
+            if (equals != std::string::npos && name != arg) {
+                value = arg.substr(equals + 1);
+            } else {
+                if (i + 1 >= all.size())
+                    return name + " needs a value";
+                value = all[++i];
+            }
+        } else if (name != arg) {
+            return name + " takes no value";
+        }
+        if (auto problem = ApplyOption(info->option, name, value, args))
+            return problem;
+        // Help is shown whatever follows it.
+        if (args.help)
+            return std::nullopt;
+    }
+    if (args.logoReverse && std::find(args.formats.begin(), args.formats.end(), ExportFormat::Svg) == args.formats.end())
+        return "--logo-reverse needs svg among --formats";
+    return std::nullopt;
+}
+
+// The report file `kalvo find` appends to without --output: peaks.fa gives peaks.kalvo.txt here.
+std::string DefaultOutput(const std::string& fasta)
+{
+    std::string stem = std::filesystem::path(fasta).stem().string();
+    if (stem.empty())
+        stem = "sequences";
+    return stem + ".kalvo.txt";
+}
+
+// The parameter file the settings stand for, key by key as the reader expects.
+std::string ParameterText(const std::string& fasta, const FindSettings& find)
+{
+    std::string text = "-i\n" + fasta + "\n-o\n" + find.output.value_or(DefaultOutput(fasta)) + "\n";
+    if (find.background)
+        text += "-b\n" + *find.background + "\n";
+    text += "-w\n" + find.width.value_or("") + "\n";
+    text += "-n\n" + find.iterations + "\n";
+    text += "-m\n" + find.moves + "\n";
+    text += "-c\n" + find.correlation + "\n";
+    if (find.oneSite)
+        text += "-e\n";
+    if (find.givenStrand)
+        text += "-r\n0\n";
+    text += "-s\n" + find.pseudocount + "\n";
+    if (find.seedWord)
+        text += "-A\n" + *find.seedWord + "\n";
+    if (find.mask)
+        text += "-k\n";
+    text += "-N\n" + find.repeats + "\n";
+    return text;
+}
+
+// True when both paths name one existing file, or are spelled alike.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
@@ -188,65 +538,64 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         out << "kalvo " << KALVO_VERSION << "\n";
         return kExitSuccess;
     }
+    const bool find = first == "find";
     const CommandInfo* info = nullptr;
     for (const CommandInfo& candidate : kCommands)
         if (candidate.name == first)
             info = &candidate;
-    if (!info)
+    if (!info && !find)
         return UsageError(err, "unknown command '" + first + "'");
 
-    std::optional<std::uint32_t> seed;
-    int jobs = DefaultJobs();
-    bool quiet = false;
-    std::vector<std::string> operands;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            operands.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
+    Arguments parsed;
+    if (auto problem = ParseArguments(args, find, parsed))
+        return UsageError(err, *problem);
+    if (parsed.help) {
+        if (find)
+            FindHelp(out);
+        else
             CommandHelp(*info, out);
-            return kExitSuccess;
-        } else if (arg == "--quiet" || arg == "-q") {
-            quiet = true;
-        } else if (arg == "--seed" || arg.starts_with("--seed=")) {
-            std::string value;
-            if (arg == "--seed") {
-                if (i + 1 >= args.size())
-                    return UsageError(err, "--seed needs a value");
-                value = args[++i];
-            } else {
-                value = arg.substr(7);
+        return kExitSuccess;
+    }
+    const std::vector<std::string>& operands = parsed.operands;
+    if (operands.empty())
+        return UsageError(err, first + " needs a " +
+                                   (find ? "FASTA file"
+                                         : info->command == BatchCommand::MultipleInputs ? "list file" : "parameter file"));
+    if (operands.size() > 1)
+        return UsageError(err, first + " takes one file, not " + std::to_string(operands.size()));
+
+    ExtraOutputs extras;
+    extras.formats = parsed.formats;
+    extras.options.logoReverse = parsed.logoReverse;
+    extras.options.programVersion = KALVO_VERSION;
+
+    // `kalvo find`: the options become parameter text, read like a parameter file.
+    std::string findText;
+    std::string findName;
+    if (find) {
+        const std::string& fasta = operands.front();
+        const FindSettings& settings = parsed.find;
+        if (!OneLine(fasta))
+            return UsageError(err, "the FASTA file name must be one line, not " + Quote(fasta));
+        if (!settings.width)
+            return UsageError(err, "find needs --width W, the motif width");
+        findText = ParameterText(fasta, settings);
+        if (settings.writeParams) {
+            const std::string& target = *settings.writeParams;
+            for (const std::string& input : {fasta, settings.output.value_or(DefaultOutput(fasta)),
+                                             settings.background.value_or(std::string())}) {
+                if (!input.empty() && SameFile(target, input))
+                    return UsageError(err, "--write-params " + Quote(target) + " would overwrite " + Quote(input));
             }
-            seed = ParseWholeNumber(value);
-            if (!seed)
-                return UsageError(err, "--seed takes a whole number from 0 to 4294967295, not '" + value + "'");
-        } else if (arg == "--jobs" || arg.starts_with("--jobs=")) {
-            std::string value;
-            if (arg == "--jobs") {
-                if (i + 1 >= args.size())
-                    return UsageError(err, "--jobs needs a value");
-                value = args[++i];
-            } else {
-                value = arg.substr(7);
+            if (auto problem = ReplaceWhole(target, findText)) {
+                err << "kalvo: cannot write parameter file " << Quote(target) << ": " << *problem << "\n";
+                return kExitRefused;
             }
-            const auto parsed = ParseWholeNumber(value);
-            if (!parsed || *parsed < 1 || *parsed > 1024)
-                return UsageError(err, "--jobs takes a whole number from 1 to 1024, not '" + value + "'");
-            jobs = static_cast<int>(*parsed);
-        } else {
-            return UsageError(err, "unknown option '" + arg + "'");
+            findName = target;
         }
     }
-    if (operands.empty())
-        return UsageError(err, std::string(info->name) + " needs a " +
-                                   (info->command == BatchCommand::MultipleInputs ? "list file" : "parameter file"));
-    if (operands.size() > 1)
-        return UsageError(err, std::string(info->name) + " takes one file, not " + std::to_string(operands.size()));
 
-    ProgressLine progressLine(err, errIsTerminal && !quiet);
+    ProgressLine progressLine(err, errIsTerminal && !parsed.quiet);
     BatchFrontEnd frontEnd;
     frontEnd.chooseFile = [&](BatchCommand) -> std::optional<std::string> { return operands.front(); };
     frontEnd.message = [&](std::string_view text) {
@@ -255,9 +604,12 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     };
     frontEnd.runStarting = [&](const PlannedRun& run) {
         progressLine.Clear();
-        err << "kalvo: run " << run.index + 1 << " of " << run.total << ": parameter file '" << run.parameterFile
-            << "', seed " << run.seed << "\n"
-            << std::flush;
+        err << "kalvo: run " << run.index + 1 << " of " << run.total << ": ";
+        if (find && run.parameterFile.empty())
+            err << "find " << Quote(operands.front());
+        else
+            err << "parameter file '" << run.parameterFile << "'";
+        err << ", seed " << run.seed << "\n" << std::flush;
     };
     frontEnd.refused = [&](const Refusal& refusal) {
         progressLine.Clear();
@@ -268,10 +620,18 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return true;
     };
 
-    BatchOptions options;
-    options.seed = seed;
-    options.jobs = jobs;
-    const BatchResult result = RunBatchCommand(info->command, frontEnd, options);
+    BatchResult result;
+    if (find) {
+        BatchPlan plan = PlanParameterText(findName, findText, parsed.seed ? *parsed.seed : ClockSeed());
+        plan.extraOutputs = extras;
+        result = ExecuteBatch(plan, frontEnd, parsed.jobs);
+    } else {
+        BatchOptions options;
+        options.seed = parsed.seed;
+        options.jobs = parsed.jobs;
+        options.extraOutputs = extras;
+        result = RunBatchCommand(info->command, frontEnd, options);
+    }
     progressLine.Clear();
     if (result.askedForRunCount)
         return kExitUsage;

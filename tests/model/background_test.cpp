@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/run_state.h"
 #include "run_setup.h"
@@ -23,13 +24,13 @@ constexpr Trans kRowValues = {0.1, 0.2, 0.3, 0.4, 0.5, 0.5, 0, 0, 0.1, 0.2, 0.3,
 
 class BackgroundFile : public ::testing::Test {
 protected:
-    // Loads the text as a background file over junk values; the test stops when it is refused.
+    // Loads the text as a background file over junk values. The values are
+    // stored as read also when the file is then refused for a value not above 0.
     void Load(const std::string& text)
     {
         run.m_bgFreq.fill(9.0);
         run.m_bgTrans.fill(9.0);
-        const Outcome refusal = run.LoadBackground(dir.Write("bg.txt", text));
-        ASSERT_FALSE(refusal) << refusal->message;
+        run.LoadBackground(dir.Write("bg.txt", text));
     }
 
     testing::TempDir dir;
@@ -76,6 +77,22 @@ TEST_F(BackgroundFile, RefusesAMissingFileOrAFolderAndNamesIt)
     refusal = run.LoadBackground(dir.File("bg.d"));
     ASSERT_TRUE(refusal);
     EXPECT_THAT(refusal->message, HasSubstr("bg.d"));
+}
+
+TEST_F(BackgroundFile, RefusesAValueNotAboveZeroAndNamesTheFileAndLine)
+{
+    const std::string rows = "0.25\t0.25\t0.25\t0.25\t\n";
+    EXPECT_FALSE(run.LoadBackground(dir.Write("good.bg", rows + rows + rows + rows + rows)));
+    for (const auto& [text, where] : {std::pair<std::string, std::string>{rows + rows + "0.2\t0\t0.4\t0.4\t\n" + rows + rows, "line 3: value 2 reads as 0"},
+                                      {rows + rows + rows + rows + "0.25\t0.25\t0.25\t0.25\n", "line 5: value 4 reads as 0"},
+                                      {"-1\t0.2\t0.2\t0.3\t\n" + rows + rows + rows + rows, "line 1: value 1 reads as -1"},
+                                      {rows + rows + rows + "1e999\t0.1\t0.1\t0.1\t\n" + rows, "line 4: value 1 reads as inf"},
+                                      {rows + rows, "line 3 is missing"},
+                                      {"some text\n", "line 1: value 1 reads as 0"}}) {
+        const Outcome refusal = run.LoadBackground(dir.Write("bad.bg", text));
+        ASSERT_TRUE(refusal) << where;
+        EXPECT_THAT(refusal->message, HasSubstr("background file '" + dir.File("bad.bg") + "', " + where));
+    }
 }
 
 class ComputedBackground : public ::testing::Test {

@@ -47,7 +47,9 @@ std::vector<Snapshot> RunAndWatchBest(const RunFiles& files, std::uint32_t seed)
     std::vector<Snapshot> seen;
     if (auto refusal = run.LoadParameters(files.params))
         ADD_FAILURE() << refusal->message;
-    const auto refusal = run.Run(seed, [&](const RunProgress&) {
+    const auto refusal = run.Run(seed, [&](const RunProgress& progress) {
+        if (progress.iteration == 0)
+            return true;  // before the first iteration
         int bestSites = 0;
         for (const SiteList& sites : run.m_bestSites)
             bestSites += static_cast<int>(sites.size());
@@ -120,7 +122,9 @@ TEST(SamplingDriver, SeededCountsAreReplacedAfterIterationTenOnly)
         CMotifSampler run;
         ASSERT_FALSE(run.LoadParameters(files.params));
         std::vector<int> seedShare;  // column-0 count beyond the sites, after each iteration
-        ASSERT_FALSE(run.Run(4, [&](const RunProgress&) {
+        ASSERT_FALSE(run.Run(4, [&](const RunProgress& progress) {
+            if (progress.iteration == 0)
+                return true;
             seedShare.push_back(run.m_counts[0] + run.m_counts[1] + run.m_counts[2] + run.m_counts[3] -
                                 NumberOfSites(run));
             return true;
@@ -163,12 +167,21 @@ TEST(SamplingDriver, CancelledRunWritesNothing)
             return progress.iteration < 5;
         });
         EXPECT_TRUE(refusal);
-        EXPECT_EQ(calls, 5);
+        EXPECT_EQ(calls, 6);  // before iteration 1, then after iterations 1 to 5
         if (existing)
             EXPECT_EQ(ReadBytes(files.output), "earlier\r\nblock\r\n");
         else
             EXPECT_FALSE(fs::exists(files.output));
     }
+}
+
+TEST(SamplingDriver, RunWithoutIterationsCanStillBeCancelled)
+{
+    RunFiles files(kSmallInput, "-w\n5\n-n\n0\n");
+    CMotifSampler run;
+    ASSERT_FALSE(run.LoadParameters(files.params));
+    EXPECT_TRUE(run.Run(6, [](const RunProgress&) { return false; }));
+    EXPECT_FALSE(fs::exists(files.output));
 }
 
 TEST(SamplingDriver, OutputPathThatIsAFolderRefusesTheRunAndNamesIt)

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <iterator>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "temp_files.h"
+#include "util/append_file.h"
 #include "util/number_text.h"
 #include "util/text_lines.h"
 
@@ -55,6 +60,31 @@ TEST(SplitLines, OtherCrsAreOrdinaryCharacters)
     EXPECT_EQ(SplitLines("a\rb\n"), (Lines{"a\rb"}));
     EXPECT_EQ(SplitLines("a\r\r\n"), (Lines{"a\r"}));
     EXPECT_EQ(SplitLines("\ra\n"), (Lines{"\ra"}));
+}
+
+}  // namespace
+}  // namespace kalvo
+
+namespace kalvo {
+namespace {
+
+TEST(NumberText, NumbersBeyondTheDoubleRangeReadAsInfinityOrZeroWithOrWithoutExponent)
+{
+    EXPECT_EQ(ParseLeadingReal(std::string(400, '9')), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ParseLeadingReal("-" + std::string(400, '9') + ".5"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ParseLeadingReal("0." + std::string(400, '0') + "1"), 0.0);
+    EXPECT_EQ(ParseLeadingReal("1e999"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ParseLeadingReal("1e-999"), 0.0);
+}
+
+TEST(ReplaceWholeFile, ReplacesTheBytesAndLeavesNoTemporaryFileBehind)
+{
+    testing::TempDir dir;
+    const std::string path = dir.Write("out.json", "old");
+    EXPECT_FALSE(ReplaceWhole(path, "new bytes"));
+    EXPECT_EQ(testing::ReadBytes(path), "new bytes");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+    EXPECT_TRUE(ReplaceWhole(dir.path().string(), "x"));  // a folder is never replaced
 }
 
 }  // namespace

@@ -1,0 +1,28 @@
+// app/gui/child_frame.cpp: a document window that reports when it closes.
+#include "app/gui/child_frame.h"
+
+#include <QCloseEvent>
+
+#include "app/gui/kalvo_doc.h"
+#include "app/gui/kalvo_view.h"
+
+namespace kalvo {
+
+CChildFrame::CChildFrame(CKalvoDoc* doc, CKalvoView* view, QWidget* parent)
+    : QMdiSubWindow(parent), m_doc(doc), m_view(view)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    doc->setParent(this);
+    setWidget(view);
+    setWindowTitle(doc->Title());
+    resize(820, 560);
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event)
+{
+    QMdiSubWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit Closed(this);
+}
+
+}  // namespace kalvo

@@ -1,0 +1,502 @@
+// report/formats.cpp: MEME, JASPAR, TRANSFAC, BED and JSON texts of a run summary.
+#include "report/formats.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "report/sequence_logo.h"
+#include "util/sequence_text.h"
+
+namespace kalvo {
+namespace {
+
+constexpr char kLetters[] = {'A', 'C', 'G', 'T'};
+
+struct FormatInfo {
+    ExportFormat format;
+    std::string_view name;
+    std::string_view suffix;
+};
+
+constexpr FormatInfo kFormatInfo[] = {
+    {ExportFormat::Meme, "meme", ".meme"},         {ExportFormat::Jaspar, "jaspar", ".jaspar"},
+    {ExportFormat::Transfac, "transfac", ".transfac"}, {ExportFormat::Bed, "bed", ".bed"},
+    {ExportFormat::Json, "json", ".json"},         {ExportFormat::Svg, "svg", ".logo.svg"},
+};
+
+const FormatInfo& Info(ExportFormat format)
+{
+    for (const FormatInfo& info : kFormatInfo)
+        if (info.format == format)
+            return info;
+    return kFormatInfo[0];
+}
+
+// Fixed-point in the C locale, whatever the process locale is.
+std::string Fixed(double value, int decimals)
+{
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return std::string(buffer, result.ptr);
+}
+
+// The shortest text that reads back as the same double.
+std::string Shortest(double value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string RightAligned(const std::string& text, std::size_t width)
+{
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+// The background as a distribution: the run's frequencies scaled to sum to 1
+// (a background file need not), uniform when they are all 0.
+std::array<double, 4> NormalizedBackground(const RunSummary& summary)
+{
+    double total = 0.0;
+    for (double f : summary.bgFreq)
+        total += f > 0.0 ? f : 0.0;
+    std::array<double, 4> freq{0.25, 0.25, 0.25, 0.25};
+    if (total > 0.0)
+        for (std::size_t b = 0; b < 4; ++b)
+            freq[b] = (summary.bgFreq[b] > 0.0 ? summary.bgFreq[b] : 0.0) / total;
+    return freq;
+}
+
+// A matrix row as shares of the letters counted in that column. They equal
+// the report's shares whenever every site has one of A, C, G, T there; a
+// column without any such letter gets the background.
+std::array<double, 4> RowShares(const std::array<int, 4>& counts, const std::array<double, 4>& background)
+{
+    const int total = counts[0] + counts[1] + counts[2] + counts[3];
+    if (total <= 0)
+        return background;
+    std::array<double, 4> shares{};
+    for (std::size_t b = 0; b < 4; ++b)
+        shares[b] = counts[b] / static_cast<double>(total);
+    return shares;
+}
+
+// The matrix's name in every format: the consensus, which is also the report's.
+std::string MotifName(const RunSummary& summary)
+{
+    return summary.consensus.empty() ? std::string("motif") : summary.consensus;
+}
+
+bool IsDigits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::optional<long long> ParseCoordinate(std::string_view text)
+{
+    if (!IsDigits(text))
+        return std::nullopt;
+    long long value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// The header's first word, without the '>' that starts a header line.
+std::string_view FirstWord(std::string_view header)
+{
+    if (!header.empty() && header.front() == '>')
+        header.remove_prefix(1);
+    const auto end = header.find_first_of(" \t");
+    return end == std::string_view::npos ? header : header.substr(0, end);
+}
+
+// --- JSON text ---
+
+void AppendUnicodeEscape(std::string& out, unsigned code)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += kHex[(code >> shift) & 0xFu];
+}
+
+// Length of a well-formed UTF-8 sequence at the start of text, 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned min = 0;
+    unsigned code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+        min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+        min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0u) != 0x80u)
+            return 0;
+        code = (code << 6) | (byte(i) & 0x3Fu);
+    }
+    // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not text.
+    if (code < min || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        return 0;
+    return length;
+}
+
+// A JSON string. Header lines and paths are bytes as read: a byte that is not
+// part of well-formed UTF-8 becomes U+FFFD, so the document always parses.
+std::string JsonString(std::string_view text)
+{
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = Utf8SequenceLength(text.substr(i));
+            if (length == 0) {
+                AppendUnicodeEscape(out, 0xFFFD);
+                ++i;
+            } else {
+                out.append(text.substr(i, length));
+                i += length;
+            }
+            continue;
+        }
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20)
+                AppendUnicodeEscape(out, c);
+            else
+                out += static_cast<char>(c);
+        }
+        ++i;
+    }
+    out += '"';
+    return out;
+}
+
+// A JSON number; JSON has no NaN or infinity, so those become null.
+std::string JsonNumber(double value) { return std::isfinite(value) ? Shortest(value) : std::string("null"); }
+
+std::string JsonBool(bool value) { return value ? "true" : "false"; }
+
+std::string JsonOptionalString(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
+
+template <typename T, typename Format>
+std::string JsonArray(const T& values, Format format)
+{
+    std::string out = "[";
+    bool first = true;
+    for (const auto& value : values) {
+        if (!first)
+            out += ", ";
+        first = false;
+        out += format(value);
+    }
+    return out + "]";
+}
+
+// A share as the report prints it: a figure that cannot exist (0/0) is 0.
+double ReportedShare(double value) { return std::isnan(value) ? 0.0 : value; }
+
+}  // namespace
+
+std::string_view ExportFormatName(ExportFormat format) { return Info(format).name; }
+
+std::string_view ExportFormatSuffix(ExportFormat format) { return Info(format).suffix; }
+
+std::optional<ExportFormat> ExportFormatByName(std::string_view name)
+{
+    for (const FormatInfo& info : kFormatInfo)
+        if (info.name == name)
+            return info.format;
+    return std::nullopt;
+}
+
+std::string MemeMotif(const RunSummary& summary)
+{
+    const std::array<double, 4> background = NormalizedBackground(summary);
+    std::string out = "MEME version 4\n\nALPHABET= ACGT\n\n";
+    out += summary.bothStrands ? "strands: + -\n\n" : "strands: +\n\n";
+    out += "Background letter frequencies (from ";
+    out += summary.backgroundPath.empty() ? std::string("the sequences") : summary.backgroundPath;
+    out += ")\n";
+    for (std::size_t b = 0; b < 4; ++b) {
+        out += b == 0 ? "" : " ";
+        out += kLetters[b];
+        out += ' ';
+        out += Fixed(background[b], 6);
+    }
+    out += "\n\nMOTIF " + MotifName(summary) + " kalvo\n";
+    if (summary.numSites == 0)
+        out += "# no sites were found: every row is the background letter frequencies\n";
+    out += "\nletter-probability matrix: alength= 4 w= " + std::to_string(summary.width) +
+           " nsites= " + std::to_string(summary.numSites) + " E= 0\n";
+    for (const std::array<int, 4>& counts : summary.counts) {
+        const std::array<double, 4> shares =
+            summary.numSites == 0 ? background : RowShares(counts, background);
+        for (double share : shares) {
+            out += ' ';
+            out += Fixed(share, 6);
+        }
+        out += "\n";
+    }
+    out += "\n";
+    return out;
+}
+
+std::string JasparCounts(const RunSummary& summary)
+{
+    std::size_t width = 1;
+    for (const std::array<int, 4>& counts : summary.counts)
+        for (int count : counts)
+            width = std::max(width, std::to_string(count).size());
+    std::string out = ">" + MotifName(summary) + " kalvo\n";
+    for (std::size_t b = 0; b < 4; ++b) {
+        out += kLetters[b];
+        out += " [";
+        for (const std::array<int, 4>& counts : summary.counts) {
+            out += ' ';
+            out += RightAligned(std::to_string(counts[b]), width);
+        }
+        out += " ]\n";
+    }
+    return out;
+}
+
+std::string TransfacMatrix(const RunSummary& summary)
+{
+    constexpr std::size_t kField = 7;
+    std::string out = "ID  " + MotifName(summary) + "\nXX\nBF  kalvo\nXX\nP0";
+    for (char letter : kLetters)
+        out += RightAligned(std::string(1, letter), kField);
+    out += "\n";
+    for (std::size_t c = 0; c < summary.counts.size(); ++c) {
+        std::string position = std::to_string(c + 1);
+        if (position.size() < 2)
+            position.insert(0, 2 - position.size(), '0');
+        out += position;
+        for (int count : summary.counts[c])
+            out += RightAligned(std::to_string(count), kField);
+        out += RightAligned(std::string(1, c < summary.consensus.size() ? summary.consensus[c] : 'A'), kField);
+        out += "\n";
+    }
+    out += "XX\n//\n";
+    return out;
+}
+
+std::optional<GenomeInterval> HeaderInterval(std::string_view header, long long length)
+{
+    std::string_view word = FirstWord(header);
+    // bedtools getfasta -name writes name::chrom:start-end.
+    if (const auto names = word.rfind("::"); names != std::string_view::npos)
+        word.remove_prefix(names + 2);
+    bool reversed = false;
+    if (word.ends_with("(+)") || word.ends_with("(-)")) {
+        reversed = word.ends_with("(-)");
+        word.remove_suffix(3);
+    }
+    const auto colon = word.rfind(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    const std::string_view range = word.substr(colon + 1);
+    const auto dash = range.find('-');
+    if (dash == std::string_view::npos)
+        return std::nullopt;
+    const auto start = ParseCoordinate(range.substr(0, dash));
+    const auto end = ParseCoordinate(range.substr(dash + 1));
+    if (!start || !end || *end < *start)
+        return std::nullopt;
+    GenomeInterval interval;
+    interval.chrom = std::string(word.substr(0, colon));
+    interval.reversed = reversed;
+    if (*end - *start == length)
+        interval.start = *start;
+    else if (*end - *start + 1 == length && *start >= 1)
+        interval.start = *start - 1;
+    else
+        return std::nullopt;  // the name does not describe this sequence
+    return interval;
+}
+
+int BedScore(double logScore, double bestLogScore)
+{
+    if (!(bestLogScore > 0.0) || !(logScore > 0.0))
+        return 0;
+    const double scaled = std::round(1000.0 * logScore / bestLogScore);
+    return static_cast<int>(std::clamp(scaled, 0.0, 1000.0));
+}
+
+std::string BedSites(const RunSummary& summary)
+{
+    double best = -std::numeric_limits<double>::infinity();
+    for (const SiteNode& site : summary.sites)
+        best = std::max(best, site.motifLogLik);
+    const long long width = summary.width;
+    std::string out;
+    for (const SiteNode& site : summary.sites) {
+        const auto index = static_cast<std::size_t>(site.seqIndex);
+        const long long length = index < summary.seqLengths.size() ? summary.seqLengths[index] : 0;
+        std::string chrom;
+        long long start = site.pos;
+        bool plus = site.forward;
+        if (const auto interval = HeaderInterval(site.seqName, length)) {
+            chrom = interval->chrom;
+            if (interval->reversed) {
+                // The sequence reads the interval backwards: count from its end, on the other strand.
+                start = interval->start + (length - site.pos - width);
+                plus = !plus;
+            } else {
+                start = interval->start + site.pos;
+            }
+        } else {
+            chrom = std::string(FirstWord(site.seqName));
+            if (chrom.empty())
+                chrom = "seq" + std::to_string(site.seqIndex + 1);
+        }
+        out += chrom + "\t" + std::to_string(start) + "\t" + std::to_string(start + width) + "\t" + site.word + "\t" +
+               std::to_string(BedScore(site.motifLogLik, best)) + "\t" + (plus ? "+" : "-") + "\n";
+    }
+    return out;
+}
+
+std::string JsonReport(const RunSummary& summary, std::string_view programVersion)
+{
+    std::string out = "{\n";
+    out += "  \"program\": \"kalvo\",\n";
+    out += "  \"version\": " + JsonString(programVersion) + ",\n";
+    out += "  \"seed\": " + std::to_string(summary.seed) + ",\n";
+    out += "  \"parameters\": {\n";
+    out += "    \"parameterFile\": " + JsonOptionalString(summary.parameterPath) + ",\n";
+    out += "    \"input\": " + JsonString(summary.inputPath) + ",\n";
+    out += "    \"output\": " + JsonString(summary.outputPath) + ",\n";
+    out += "    \"background\": " + JsonOptionalString(summary.backgroundPath) + ",\n";
+    out += "    \"width\": " + std::to_string(summary.width) + ",\n";
+    out += "    \"iterations\": " + std::to_string(summary.iterations) + ",\n";
+    out += "    \"pseudocount\": " + JsonNumber(summary.pseudocount) + ",\n";
+    out += "    \"correlation\": " + std::to_string(summary.corrLevel) + ",\n";
+    out += "    \"correlationMoves\": " + std::to_string(summary.depMoves) + ",\n";
+    out += "    \"oneSitePerSequence\": " + JsonBool(summary.oneSitePerSeq) + ",\n";
+    out += "    \"bothStrands\": " + JsonBool(summary.bothStrands) + ",\n";
+    out += "    \"maskLowComplexity\": " + JsonBool(summary.maskLowComplexity) + ",\n";
+    out += "    \"seedWord\": " + JsonOptionalString(summary.seedMotif) + "\n";
+    out += "  },\n";
+    out += "  \"backgroundFrequencies\": {";
+    for (std::size_t b = 0; b < 4; ++b)
+        out += std::string(b == 0 ? "" : ",") + " \"" + kLetters[b] + "\": " + JsonNumber(summary.bgFreq[b]);
+    out += " },\n";
+
+    std::vector<int> sitesPerSequence(summary.seqNames.size(), 0);
+    for (const SiteNode& site : summary.sites)
+        if (site.seqIndex >= 0 && static_cast<std::size_t>(site.seqIndex) < sitesPerSequence.size())
+            ++sitesPerSequence[static_cast<std::size_t>(site.seqIndex)];
+    out += "  \"numSequences\": " + std::to_string(summary.numSeqs) + ",\n";
+    out += "  \"sequences\": [";
+    for (std::size_t i = 0; i < summary.seqNames.size(); ++i) {
+        out += i == 0 ? "\n" : ",\n";
+        const long long length = i < summary.seqLengths.size() ? summary.seqLengths[i] : 0;
+        out += "    {\"index\": " + std::to_string(i) + ", \"header\": " + JsonString(summary.seqNames[i]) +
+               ", \"length\": " + std::to_string(length) + ", \"sites\": " + std::to_string(sitesPerSequence[i]) + "}";
+    }
+    out += summary.seqNames.empty() ? "],\n" : "\n  ],\n";
+    out += "  \"sequencesWithSites\": " + std::to_string(summary.sequencesHit) + ",\n";
+    out += "  \"numSites\": " + std::to_string(summary.numSites) + ",\n";
+
+    out += "  \"motif\": {\n";
+    out += "    \"width\": " + std::to_string(summary.width) + ",\n";
+    out += "    \"consensus\": " + JsonString(summary.consensus) + ",\n";
+    out += "    \"columns\": [";
+    for (std::size_t c = 0; c < summary.counts.size(); ++c) {
+        out += c == 0 ? "\n" : ",\n";
+        const std::array<double, 4> shares = c < summary.probs.size() ? summary.probs[c] : std::array<double, 4>{};
+        out += "      {\"column\": " + std::to_string(c + 1) + ", \"counts\": " +
+               JsonArray(summary.counts[c], [](int n) { return std::to_string(n); }) +
+               ", \"probabilities\": " + JsonArray(shares, [](double p) { return JsonNumber(ReportedShare(p)); }) +
+               ", \"consensus\": " + JsonString(std::string(1, c < summary.consensus.size() ? summary.consensus[c] : 'A')) +
+               "}";
+    }
+    out += summary.counts.empty() ? "]\n" : "\n    ]\n";
+    out += "  },\n";
+
+    out += "  \"correlatedPositions\": [";
+    for (std::size_t g = 0; g < summary.groups.size(); ++g) {
+        const GroupNode& group = summary.groups[g];
+        out += g == 0 ? "\n" : ",\n";
+        out += "    {\"columns\": " + JsonArray(group.positions, [](int p) { return std::to_string(p + 1); }) +
+               ", \"logBF\": " + JsonNumber(group.logBF) + ", \"words\": [";
+        bool first = true;
+        for (std::size_t w = 0; w < group.counts.size(); ++w) {
+            if (group.counts[w] <= 0)
+                continue;
+            out += first ? "" : ", ";
+            first = false;
+            const double share = w < group.probs.size() ? ReportedShare(group.probs[w]) : 0.0;
+            out += "{\"word\": " + JsonString(WordFromIndex(w, group.size)) +
+                   ", \"count\": " + std::to_string(group.counts[w]) + ", \"probability\": " + JsonNumber(share) + "}";
+        }
+        out += "]}";
+    }
+    out += summary.groups.empty() ? "],\n" : "\n  ],\n";
+
+    out += "  \"jointLogLikelihood\": " + JsonNumber(summary.bestLogLik) + ",\n";
+    out += "  \"estimatedPrior\": " + JsonNumber(summary.estimatedPrior) + ",\n";
+
+    out += "  \"sites\": [";
+    for (std::size_t i = 0; i < summary.sites.size(); ++i) {
+        const SiteNode& site = summary.sites[i];
+        out += i == 0 ? "\n" : ",\n";
+        out += "    {\"sequence\": " + std::to_string(site.seqIndex) + ", \"header\": " + JsonString(site.seqName) +
+               ", \"segment\": " + std::to_string(site.ordinal) + ", \"strand\": \"" + (site.forward ? "+" : "-") +
+               "\", \"position\": " + std::to_string(site.pos) + ", \"word\": " + JsonString(site.word) +
+               ", \"logScore\": " + JsonNumber(site.motifLogLik) + "}";
+    }
+    out += summary.sites.empty() ? "]\n" : "\n  ]\n";
+    out += "}\n";
+    return out;
+}
+
+std::string ComposeExport(ExportFormat format, const RunSummary& summary, const ExportOptions& options)
+{
+    switch (format) {
+    case ExportFormat::Meme:
+        return MemeMotif(summary);
+    case ExportFormat::Jaspar:
+        return JasparCounts(summary);
+    case ExportFormat::Transfac:
+        return TransfacMatrix(summary);
+    case ExportFormat::Bed:
+        return BedSites(summary);
+    case ExportFormat::Json:
+        return JsonReport(summary, options.programVersion);
+    case ExportFormat::Svg: {
+        LogoOptions logo;
+        logo.reverseComplement = options.logoReverse;
+        return SequenceLogoSvg(summary, logo);
+    }
+    }
+    return {};
+}
+
+}  // namespace kalvo

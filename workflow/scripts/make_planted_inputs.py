@@ -1,0 +1,38 @@
+#!/usr/bin/env python3
+"""Writes COUNT FASTA files of random DNA, each sequence carrying one copy of a
+planted motif (a few bases mutated, either strand), for trying the workflow at
+scale. Usage: make_planted_inputs.py OUTDIR [COUNT] [SEQUENCES] [LENGTH] [SEED]"""
+
+import os
+import random
+import sys
+
+MOTIF = "TGTGATCTAGATCACA"
+COMPLEMENT = str.maketrans("ACGT", "TGCA")
+
+
+def main():
+    out = sys.argv[1]
+    count, sequences, length, seed = (int(a) for a in (sys.argv[2:] + ["20", "30", "200", "1"][len(sys.argv) - 2:]))
+    rng = random.Random(seed)
+    os.makedirs(out, exist_ok=True)
+    for i in range(1, count + 1):
+        with open(os.path.join(out, f"planted{i:02d}.fa"), "w") as f:
+            for s in range(1, sequences + 1):
+                bases = [rng.choice("ACGT") for _ in range(length)]
+                site = list(MOTIF)
+                for _ in range(2):
+                    site[rng.randrange(len(site))] = rng.choice("ACGT")
+                site = "".join(site)
+                if rng.random() < 0.5:
+                    site = site.translate(COMPLEMENT)[::-1]
+                at = rng.randrange(length - len(site))
+                bases[at:at + len(site)] = site
+                text = "".join(bases)
+                f.write(f">seq{s} site_at {at + 1}\n")
+                for k in range(0, len(text), 80):
+                    f.write(text[k:k + 80] + "\n")
+
+
+if __name__ == "__main__":
+    main()
