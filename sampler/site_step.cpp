@@ -1,6 +1,7 @@
 // sampler/site_step.cpp: the Gibbs-type update of one sequence's sites, and the model estimate it uses.
 #include <algorithm>
 #include <string>
+#include <type_traits>
 
 #include "model/run_state.h"
 #include "util/sequence_text.h"
@@ -126,55 +127,69 @@ void CMotifSampler::ScoreSlots(int s, long long firstPosition, long long positio
     // Four start positions at a time: each slot's product is still taken in
     // the order of a single word's score (free columns, then group cells), but
     // eight independent products no longer wait on each other's multiplications.
-    constexpr std::size_t kBlock = 4;
-    std::size_t block = 0;
-    for (; block + kBlock <= count; block += kBlock) {
-        double f0 = 1.0, f1 = 1.0, f2 = 1.0, f3 = 1.0;
-        double r0 = 1.0, r1 = 1.0, r2 = 1.0, r3 = 1.0;
-        for (std::size_t j = 0; j < numFree; ++j) {
-            const auto column = static_cast<std::size_t>(freeColumns[j]);
-            const double* table = prob + column * 4;
-            const std::uint8_t* forward = codes + block + column;
-            f0 *= table[forward[0]];
-            f1 *= table[forward[1]];
-            f2 *= table[forward[2]];
-            f3 *= table[forward[3]];
-            const std::uint8_t* reverse = reverseCodes + (block + width - 1 - column);
-            r0 *= table[reverse[0]];
-            r1 *= table[reverse[1]];
-            r2 *= table[reverse[2]];
-            r3 *= table[reverse[3]];
+    // The reverse products are only taken when the other strand is searched.
+    auto scoreAll = [&](auto searchReverse) {
+        constexpr bool kReverse = decltype(searchReverse)::value;
+        constexpr std::size_t kBlock = 4;
+        std::size_t block = 0;
+        for (; block + kBlock <= count; block += kBlock) {
+            double f0 = 1.0, f1 = 1.0, f2 = 1.0, f3 = 1.0;
+            double r0 = 1.0, r1 = 1.0, r2 = 1.0, r3 = 1.0;
+            for (std::size_t j = 0; j < numFree; ++j) {
+                const auto column = static_cast<std::size_t>(freeColumns[j]);
+                const double* table = prob + column * 4;
+                const std::uint8_t* forward = codes + block + column;
+                f0 *= table[forward[0]];
+                f1 *= table[forward[1]];
+                f2 *= table[forward[2]];
+                f3 *= table[forward[3]];
+                if constexpr (kReverse) {
+                    const std::uint8_t* reverse = reverseCodes + (block + width - 1 - column);
+                    r0 *= table[reverse[0]];
+                    r1 *= table[reverse[1]];
+                    r2 *= table[reverse[2]];
+                    r3 *= table[reverse[3]];
+                }
+            }
+            for (const GroupNode& group : m_groups) {
+                const double* cells = group.probs.data();
+                f0 *= cells[forwardKey(group, block)];
+                f1 *= cells[forwardKey(group, block + 1)];
+                f2 *= cells[forwardKey(group, block + 2)];
+                f3 *= cells[forwardKey(group, block + 3)];
+                if constexpr (kReverse) {
+                    r0 *= cells[reverseKey(group, block)];
+                    r1 *= cells[reverseKey(group, block + 1)];
+                    r2 *= cells[reverseKey(group, block + 2)];
+                    r3 *= cells[reverseKey(group, block + 3)];
+                }
+            }
+            store(block, f0, r0);
+            store(block + 1, f1, r1);
+            store(block + 2, f2, r2);
+            store(block + 3, f3, r3);
         }
-        for (const GroupNode& group : m_groups) {
-            const double* cells = group.probs.data();
-            f0 *= cells[forwardKey(group, block)];
-            f1 *= cells[forwardKey(group, block + 1)];
-            f2 *= cells[forwardKey(group, block + 2)];
-            f3 *= cells[forwardKey(group, block + 3)];
-            r0 *= cells[reverseKey(group, block)];
-            r1 *= cells[reverseKey(group, block + 1)];
-            r2 *= cells[reverseKey(group, block + 2)];
-            r3 *= cells[reverseKey(group, block + 3)];
+        for (std::size_t i = block; i < count; ++i) {
+            double f = 1.0;
+            double r = 1.0;
+            for (std::size_t j = 0; j < numFree; ++j) {
+                const auto column = static_cast<std::size_t>(freeColumns[j]);
+                f *= prob[column * 4 + codes[i + column]];
+                if constexpr (kReverse)
+                    r *= prob[column * 4 + reverseCodes[i + width - 1 - column]];
+            }
+            for (const GroupNode& group : m_groups) {
+                f *= group.probs[forwardKey(group, i)];
+                if constexpr (kReverse)
+                    r *= group.probs[reverseKey(group, i)];
+            }
+            store(i, f, r);
         }
-        store(block, f0, r0);
-        store(block + 1, f1, r1);
-        store(block + 2, f2, r2);
-        store(block + 3, f3, r3);
-    }
-    for (std::size_t i = block; i < count; ++i) {
-        double f = 1.0;
-        double r = 1.0;
-        for (std::size_t j = 0; j < numFree; ++j) {
-            const auto column = static_cast<std::size_t>(freeColumns[j]);
-            f *= prob[column * 4 + codes[i + column]];
-            r *= prob[column * 4 + reverseCodes[i + width - 1 - column]];
-        }
-        for (const GroupNode& group : m_groups) {
-            f *= group.probs[forwardKey(group, i)];
-            r *= group.probs[reverseKey(group, i)];
-        }
-        store(i, f, r);
-    }
+    };
+    if (bothStrands)
+        scoreAll(std::true_type{});
+    else
+        scoreAll(std::false_type{});
 }
 
 void CMotifSampler::SampleSequence(int s)
