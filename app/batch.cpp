@@ -25,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // Spreads the seeds of neighbouring runs over the whole 32-bit range.
-constexpr std::uint32_t kSeedStep = 2654435761u;
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
@@ -56,11 +55,6 @@ void AddRuns(BatchPlan& plan, const std::string& parameterFile, int runs,
 
 }  // namespace
 
-std::uint32_t RunSeed(std::uint32_t base, std::int64_t k)
-{
-    // Unsigned arithmetic wraps, which is exactly the reduction mod 2^32.
-    return base + static_cast<std::uint32_t>(k) * kSeedStep;
-}
 
 std::uint32_t ClockSeed()
 {

@@ -24,10 +24,8 @@ enum class BatchCommand {
 inline constexpr std::string_view kFinishedMessage = "Finished!\n";
 inline constexpr std::string_view kRunCountMessage = "please input number of runs!\n";
 
-// Runs of one batch draw distinct random streams: run k (counted over the
-// whole batch from 0) is seeded with base + k·2654435761 mod 2^32, so run 0
-// uses the base itself and can be repeated alone with that seed.
-std::uint32_t RunSeed(std::uint32_t base, std::int64_t k);
+// Runs of one batch draw distinct random streams: RunSeed(base, k), k counted
+// over the whole batch from 0, so run 0 uses the base itself.
 
 // The base seed when none is given: the current time in whole seconds.
 std::uint32_t ClockSeed();

@@ -35,14 +35,6 @@ const FormatInfo& Info(ExportFormat format)
     return kFormatInfo[0];
 }
 
-// Fixed-point in the C locale, whatever the process locale is.
-std::string Fixed(double value, int decimals)
-{
-    char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    return std::string(buffer, result.ptr);
-}
-
 // The shortest text that reads back as the same double.
 std::string Shortest(double value)
 {
@@ -56,17 +48,17 @@ std::string RightAligned(const std::string& text, std::size_t width)
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-// The background as a distribution: the run's frequencies scaled to sum to 1
+// The background as a distribution: a run's frequencies scaled to sum to 1
 // (a background file need not), uniform when they are all 0.
-std::array<double, 4> NormalizedBackground(const RunSummary& summary)
+std::array<double, 4> NormalizedBackground(const std::array<double, 4>& bgFreq)
 {
     double total = 0.0;
-    for (double f : summary.bgFreq)
+    for (double f : bgFreq)
         total += f > 0.0 ? f : 0.0;
     std::array<double, 4> freq{0.25, 0.25, 0.25, 0.25};
     if (total > 0.0)
         for (std::size_t b = 0; b < 4; ++b)
-            freq[b] = (summary.bgFreq[b] > 0.0 ? summary.bgFreq[b] : 0.0) / total;
+            freq[b] = (bgFreq[b] > 0.0 ? bgFreq[b] : 0.0) / total;
     return freq;
 }
 
@@ -161,8 +153,36 @@ std::size_t Utf8SequenceLength(std::string_view text)
     return length;
 }
 
-// A JSON string. Header lines and paths are bytes as read: a byte that is not
-// part of well-formed UTF-8 becomes U+FFFD, so the document always parses.
+std::string JsonBool(bool value) { return value ? "true" : "false"; }
+
+std::string JsonOptionalString(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
+
+template <typename T, typename Format>
+std::string JsonArray(const T& values, Format format)
+{
+    std::string out = "[";
+    bool first = true;
+    for (const auto& value : values) {
+        if (!first)
+            out += ", ";
+        first = false;
+        out += format(value);
+    }
+    return out + "]";
+}
+
+// A share as the report prints it: a figure that cannot exist (0/0) is 0.
+double ReportedShare(double value) { return std::isnan(value) ? 0.0 : value; }
+
+}  // namespace
+
+std::string FixedText(double value, int decimals)
+{
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return std::string(buffer, result.ptr);
+}
+
 std::string JsonString(std::string_view text)
 {
     std::string out = "\"";
@@ -197,31 +217,7 @@ std::string JsonString(std::string_view text)
     return out;
 }
 
-// A JSON number; JSON has no NaN or infinity, so those become null.
 std::string JsonNumber(double value) { return std::isfinite(value) ? Shortest(value) : std::string("null"); }
-
-std::string JsonBool(bool value) { return value ? "true" : "false"; }
-
-std::string JsonOptionalString(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
-
-template <typename T, typename Format>
-std::string JsonArray(const T& values, Format format)
-{
-    std::string out = "[";
-    bool first = true;
-    for (const auto& value : values) {
-        if (!first)
-            out += ", ";
-        first = false;
-        out += format(value);
-    }
-    return out + "]";
-}
-
-// A share as the report prints it: a figure that cannot exist (0/0) is 0.
-double ReportedShare(double value) { return std::isnan(value) ? 0.0 : value; }
-
-}  // namespace
 
 std::string_view ExportFormatName(ExportFormat format) { return Info(format).name; }
 
@@ -235,31 +231,54 @@ std::optional<ExportFormat> ExportFormatByName(std::string_view name)
     return std::nullopt;
 }
 
-std::string MemeMotif(const RunSummary& summary)
+std::vector<std::array<double, 4>> MemeRows(const RunSummary& summary)
 {
-    const std::array<double, 4> background = NormalizedBackground(summary);
+    const std::array<double, 4> background = NormalizedBackground(summary.bgFreq);
+    std::vector<std::array<double, 4>> rows;
+    rows.reserve(summary.counts.size());
+    for (const std::array<int, 4>& counts : summary.counts)
+        rows.push_back(summary.numSites == 0 ? background : RowShares(counts, background));
+    return rows;
+}
+
+std::string MemeHeader(const std::array<double, 4>& bgFreq, bool bothStrands, std::string_view backgroundNote)
+{
+    const std::array<double, 4> background = NormalizedBackground(bgFreq);
     std::string out = "MEME version 4\n\nALPHABET= ACGT\n\n";
-    out += summary.bothStrands ? "strands: + -\n\n" : "strands: +\n\n";
-    out += "Background letter frequencies (from ";
-    out += summary.backgroundPath.empty() ? std::string("the sequences") : summary.backgroundPath;
+    out += bothStrands ? "strands: + -\n\n" : "strands: +\n\n";
+    out += "Background letter frequencies (";
+    out += backgroundNote;
     out += ")\n";
     for (std::size_t b = 0; b < 4; ++b) {
         out += b == 0 ? "" : " ";
         out += kLetters[b];
         out += ' ';
-        out += Fixed(background[b], 6);
+        out += FixedText(background[b], 6);
     }
-    out += "\n\nMOTIF " + MotifName(summary) + " kalvo\n";
+    out += "\n\n";
+    return out;
+}
+
+std::string MemeMatrix(const RunSummary& summary, std::string_view id, std::string_view altName, int nsites,
+                       std::string_view evalue)
+{
+    std::string out = "MOTIF ";
+    out += id;
+    if (!altName.empty()) {
+        out += ' ';
+        out += altName;
+    }
+    out += "\n";
     if (summary.numSites == 0)
         out += "# no sites were found: every row is the background letter frequencies\n";
     out += "\nletter-probability matrix: alength= 4 w= " + std::to_string(summary.width) +
-           " nsites= " + std::to_string(summary.numSites) + " E= 0\n";
-    for (const std::array<int, 4>& counts : summary.counts) {
-        const std::array<double, 4> shares =
-            summary.numSites == 0 ? background : RowShares(counts, background);
+           " nsites= " + std::to_string(nsites) + " E= ";
+    out += evalue;
+    out += "\n";
+    for (const std::array<double, 4>& shares : MemeRows(summary)) {
         for (double share : shares) {
             out += ' ';
-            out += Fixed(share, 6);
+            out += FixedText(share, 6);
         }
         out += "\n";
     }
@@ -267,13 +286,24 @@ std::string MemeMotif(const RunSummary& summary)
     return out;
 }
 
-std::string JasparCounts(const RunSummary& summary)
+std::string MemeMotif(const RunSummary& summary)
+{
+    return MemeHeader(summary.bgFreq, summary.bothStrands,
+                      "from " + (summary.backgroundPath.empty() ? std::string("the sequences") : summary.backgroundPath)) +
+           MemeMatrix(summary, MotifName(summary), "kalvo", summary.numSites, "0");
+}
+
+std::string JasparCounts(const RunSummary& summary, std::string_view id, std::string_view name)
 {
     std::size_t width = 1;
     for (const std::array<int, 4>& counts : summary.counts)
         for (int count : counts)
             width = std::max(width, std::to_string(count).size());
-    std::string out = ">" + MotifName(summary) + " kalvo\n";
+    std::string out = ">";
+    out += id;
+    out += ' ';
+    out += name;
+    out += "\n";
     for (std::size_t b = 0; b < 4; ++b) {
         out += kLetters[b];
         out += " [";
@@ -285,6 +315,8 @@ std::string JasparCounts(const RunSummary& summary)
     }
     return out;
 }
+
+std::string JasparCounts(const RunSummary& summary) { return JasparCounts(summary, MotifName(summary), "kalvo"); }
 
 std::string TransfacMatrix(const RunSummary& summary)
 {
@@ -349,35 +381,40 @@ int BedScore(double logScore, double bestLogScore)
     return static_cast<int>(std::clamp(scaled, 0.0, 1000.0));
 }
 
+std::string BedLine(const BedSite& site)
+{
+    std::string chrom;
+    long long start = site.pos;
+    bool plus = site.forward;
+    if (const auto interval = HeaderInterval(site.header, site.length)) {
+        chrom = interval->chrom;
+        if (interval->reversed) {
+            // The sequence reads the interval backwards: count from its end, on the other strand.
+            start = interval->start + (site.length - site.pos - site.width);
+            plus = !plus;
+        } else {
+            start = interval->start + site.pos;
+        }
+    } else {
+        chrom = std::string(FirstWord(site.header));
+        if (chrom.empty())
+            chrom = "seq" + std::to_string(site.seqIndex + 1);
+    }
+    return chrom + "\t" + std::to_string(start) + "\t" + std::to_string(start + site.width) + "\t" +
+           std::string(site.name) + "\t" + std::to_string(site.score) + "\t" + (plus ? "+" : "-") + "\n";
+}
+
 std::string BedSites(const RunSummary& summary)
 {
     double best = -std::numeric_limits<double>::infinity();
     for (const SiteNode& site : summary.sites)
         best = std::max(best, site.motifLogLik);
-    const long long width = summary.width;
     std::string out;
     for (const SiteNode& site : summary.sites) {
         const auto index = static_cast<std::size_t>(site.seqIndex);
         const long long length = index < summary.seqLengths.size() ? summary.seqLengths[index] : 0;
-        std::string chrom;
-        long long start = site.pos;
-        bool plus = site.forward;
-        if (const auto interval = HeaderInterval(site.seqName, length)) {
-            chrom = interval->chrom;
-            if (interval->reversed) {
-                // The sequence reads the interval backwards: count from its end, on the other strand.
-                start = interval->start + (length - site.pos - width);
-                plus = !plus;
-            } else {
-                start = interval->start + site.pos;
-            }
-        } else {
-            chrom = std::string(FirstWord(site.seqName));
-            if (chrom.empty())
-                chrom = "seq" + std::to_string(site.seqIndex + 1);
-        }
-        out += chrom + "\t" + std::to_string(start) + "\t" + std::to_string(start + width) + "\t" + site.word + "\t" +
-               std::to_string(BedScore(site.motifLogLik, best)) + "\t" + (plus ? "+" : "-") + "\n";
+        out += BedLine({site.seqName, length, site.seqIndex, site.pos, summary.width, site.forward, site.word,
+                        BedScore(site.motifLogLik, best)});
     }
     return out;
 }

@@ -1,8 +1,10 @@
 // report/formats.h: the reported best state in the file formats other motif tools read.
 #pragma once
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/run_summary.h"
 
@@ -62,5 +64,48 @@ std::optional<GenomeInterval> HeaderInterval(std::string_view header, long long 
 // BED score of a site: its log score as a share of the best site's, 0 to 1000;
 // a site that scores no better than the background gets 0.
 int BedScore(double logScore, double bestLogScore);
+
+// --- pieces of the formats, shared with the files of a discovery ---
+
+// Fixed-point text with this many decimals, in the C locale whatever the process locale is.
+std::string FixedText(double value, int decimals);
+
+// A JSON string. Header lines and paths are bytes as read: a byte that is not
+// part of well-formed UTF-8 becomes U+FFFD, so the document always parses.
+std::string JsonString(std::string_view text);
+
+// A JSON number as the shortest text that reads back as the same double; null for NaN and infinities.
+std::string JsonNumber(double value);
+
+// The matrix rows as MEME writes them: shares of the letters counted in each
+// column; every row the background (scaled to sum to 1) when there are no sites.
+std::vector<std::array<double, 4>> MemeRows(const RunSummary& summary);
+
+// The opening of a MEME file up to a blank line: version, alphabet, strands and
+// the background (scaled to sum to 1), with a note in brackets on where it is from.
+std::string MemeHeader(const std::array<double, 4>& bgFreq, bool bothStrands, std::string_view backgroundNote);
+
+// One MEME motif after the opening or another motif: "MOTIF id altName", the
+// matrix line with nsites and E, the rows of MemeRows, a blank line. altName may be empty.
+std::string MemeMatrix(const RunSummary& summary, std::string_view id, std::string_view altName, int nsites,
+                       std::string_view evalue);
+
+// JASPAR counts under a ">id name" line.
+std::string JasparCounts(const RunSummary& summary, std::string_view id, std::string_view name);
+
+// A site as a BED6 line needs it.
+struct BedSite {
+    std::string_view header;  // the sequence's header line, with or without '>'
+    long long length = 0;     // of the sequence
+    int seqIndex = 0;         // 0-based; names the sequence when the header has no first word
+    long long pos = 0;        // 0-based leftmost residue in the given sequence
+    long long width = 0;
+    bool forward = true;      // on the given strand
+    std::string_view name;    // the BED name field
+    int score = 0;            // 0 to 1000
+};
+
+// The BED6 line of a site, in genome coordinates when the header names its interval (HeaderInterval).
+std::string BedLine(const BedSite& site);
 
 }  // namespace kalvo

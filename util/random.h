@@ -35,4 +35,12 @@ private:
     std::uint32_t m_state;
 };
 
+// Seed of the k-th of several runs that share a base seed: base + k·2654435761
+// mod 2^32. Run 0 uses the base itself, so any run can be repeated alone with its seed.
+inline std::uint32_t RunSeed(std::uint32_t base, std::int64_t k)
+{
+    // Unsigned arithmetic wraps, which is exactly the reduction mod 2^32.
+    return base + static_cast<std::uint32_t>(k) * 2654435761u;
+}
+
 }  // namespace kalvo

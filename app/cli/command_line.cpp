@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,8 @@
 #include <string_view>
 
 #include "app/batch.h"
+#include "discover/discover.h"
+#include "discover/discovery_files.h"
 #include "util/append_file.h"
 #include "util/number_text.h"
 
@@ -36,8 +39,11 @@ constexpr CommandInfo kCommands[] = {
 
 constexpr std::string_view kFindSummary = "runs on a FASTA file with the settings given as options";
 
+constexpr std::string_view kDiscoverSummary = "finds the significant motifs of a FASTA file, with sites and E-values";
+
 constexpr std::string_view kUsage =
-    "usage: kalvo run PARAMS    [--seed S] [--formats F,...] [--quiet]\n"
+    "usage: kalvo discover FASTA [DISCOVER OPTIONS] [--seed S] [--jobs N] [--quiet]\n"
+    "       kalvo run PARAMS    [--seed S] [--formats F,...] [--quiet]\n"
     "       kalvo repeat PARAMS [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
     "       kalvo batch LIST    [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
     "       kalvo find FASTA --width W [FIND OPTIONS] [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
@@ -87,9 +93,8 @@ constexpr std::string_view kFindHelp =
     "meaning and default:\n"
     "  --width W            -w    motif width, at least 1 (required)\n"
     "  --iterations N       -n    iterations; the best state is kept after the first\n"
-    "                             quarter (default 0, as in a parameter file: then\n"
-    "                             nothing is scored and no site is reported; give\n"
-    "                             e.g. 200)\n"
+    "                             quarter (default 500, as for discover; a parameter\n"
+    "                             file without \"-n\" runs none)\n"
     "  --pseudocount X      -s    pseudocount per base, above 0 and at most 1000\n"
     "                             (default 1)\n"
     "  --correlation C      -c    2 or more models pairs of dependent motif columns;\n"
@@ -113,6 +118,49 @@ constexpr std::string_view kFindHelp =
     "                             given.\n"
     "A value that is not valid for its option is a usage error naming the option.\n";
 
+constexpr std::string_view kDiscoverHelp =
+    "Options of discover:\n"
+    "  --width W          a motif width to try, at least 2; repeat it for several\n"
+    "  --widths W,W,...   motif widths to try (default: 8,12,16)\n"
+    "  --control FASTA    control sequences the motifs are tested against (default:\n"
+    "                     shuffled copies of the input that keep each sequence's\n"
+    "                     dinucleotide counts, seeded by --seed)\n"
+    "  --motifs K         report at most K motifs; after each, its sites are masked\n"
+    "                     and the search starts again (default 3)\n"
+    "  --restarts R       restarts of the sampler per width and motif (default 8)\n"
+    "  --iterations N     iterations of every restart (default 500)\n"
+    "  --evalue E         report a motif only when its E-value is at most E\n"
+    "                     (default 0.05)\n"
+    "  --no-mask          let sites start in low-complexity windows (default: masked)\n"
+    "  --one-site         exactly one site per sequence in the restarts (default: any\n"
+    "                     number)\n"
+    "  --given-strand     search the given strand only (default: both strands)\n"
+    "  --output-dir DIR   where every file goes (default: the FASTA file's name\n"
+    "                     without its extension plus \".kalvo\": peaks.fa gives\n"
+    "                     peaks.kalvo); a folder that holds files is refused\n"
+    "  --force            write into a folder that already holds files\n"
+    "  --seed S           base seed of the restarts and the shuffled controls\n"
+    "                     (default 1, so the same command gives the same bytes)\n"
+    "  --jobs N           restarts computed at the same time (default: one per core);\n"
+    "                     the files are the same whatever N is\n"
+    "  --quiet            no progress display\n"
+    "\n"
+    "Every restart is an ordinary run: its parameter file and report are kept in\n"
+    "DIR/runs/, and `kalvo run runs/FILE.params --seed S`, run in DIR, repeats it\n"
+    "byte for byte (summary.json lists each restart's file and seed). Each motif is\n"
+    "scored with its correlated column pairs against the restart's background; a\n"
+    "one-sided Fisher exact test on sequences with a site, targets against controls,\n"
+    "at the best separating score gives its p-value, and the E-value is the p-value\n"
+    "times the number of motifs tested. With 40 sequences or more, the restarts\n"
+    "sample part of the input and the test uses the sequences they did not see.\n"
+    "\n"
+    "Files in DIR: summary.json (everything, ranked motifs first), sites.tsv and\n"
+    "sites.bed (the sites of every motif: positions scoring at least its threshold),\n"
+    "motifs.meme and motifs.jaspar (the matrices; the pairs are only in\n"
+    "summary.json), logo-K.svg and logo-K-rc.svg, runs/.\n"
+    "Exit status: 0 the discovery ran (whether or not a motif was significant),\n"
+    "1 it was refused or failed, 2 usage error.\n";
+
 constexpr std::string_view kListHelp =
     "List file: the first line is the number of parameter files, then one path per line.\n";
 
@@ -131,7 +179,8 @@ void ProgramHelp(std::ostream& out)
         out << "  " << info.name << std::string(8 - info.name.size(), ' ') << info.operand
             << std::string(8 - info.operand.size(), ' ') << info.summary << "\n";
     out << "  find    FASTA   " << kFindSummary << "\n";
-    out << "\n" << kOptionsHelp << "\n" << kFindHelp << "\n" << kParameterHelp << "\n" << kListHelp << "\n"
+    out << "  discover FASTA  " << kDiscoverSummary << "\n";
+    out << "\n" << kDiscoverHelp << "\n" << kOptionsHelp << "\n" << kFindHelp << "\n" << kParameterHelp << "\n" << kListHelp << "\n"
         << kOutputHelp;
 }
 
@@ -144,6 +193,14 @@ void FindHelp(std::ostream& out)
         << kOptionsHelp << "\n"
         << kParameterHelp << "\n"
         << kOutputHelp;
+}
+
+void DiscoverHelp(std::ostream& out)
+{
+    out << "usage: kalvo discover FASTA [DISCOVER OPTIONS] [--seed S] [--jobs N] [--quiet]\n\n"
+        << "Finds the motifs shared by the sequences of FASTA, ranked by E-value, with their\n"
+        << "sites. Example: kalvo discover peaks.fa --widths 8,12 --motifs 2\n\n"
+        << kDiscoverHelp;
 }
 
 void CommandHelp(const CommandInfo& info, std::ostream& out)
@@ -235,7 +292,7 @@ private:
 // The settings of `kalvo find`, as the values of their parameter-file keys.
 struct FindSettings {
     std::optional<std::string> width;
-    std::string iterations = "0";
+    std::string iterations = "500";
     std::string pseudocount = "1";
     std::string correlation = "2";
     std::string moves = "3";
@@ -258,6 +315,10 @@ struct Arguments {
     std::vector<ExportFormat> formats;
     bool logoReverse = false;
     FindSettings find;
+    DiscoverSettings discover;
+    bool widthsGiven = false;
+    bool force = false;
+    std::optional<std::string> outputDir;
     std::vector<std::string> operands;
 };
 
@@ -266,38 +327,67 @@ enum class Option {
     // options of find only
     Width, Iterations, Pseudocount, Correlation, Moves, OneSite, GivenStrand, SeedWord, Mask, Background, Output,
     Repeats, WriteParams,
+    // options of discover only
+    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force,
 };
+
+// Which commands take an option.
+enum CommandSet : unsigned { kBatchCommands = 1, kFind = 2, kDiscover = 4, kAll = 7 };
 
 struct OptionInfo {
     std::string_view name;
     Option option;
     bool takesValue;
-    bool findOnly;
+    unsigned commands;
 };
 
 constexpr OptionInfo kOptions[] = {
-    {"--help", Option::Help, false, false},
-    {"-h", Option::Help, false, false},
-    {"--quiet", Option::Quiet, false, false},
-    {"-q", Option::Quiet, false, false},
-    {"--seed", Option::Seed, true, false},
-    {"--jobs", Option::Jobs, true, false},
-    {"--formats", Option::Formats, true, false},
-    {"--logo-reverse", Option::LogoReverse, false, false},
-    {"--width", Option::Width, true, true},
-    {"--iterations", Option::Iterations, true, true},
-    {"--pseudocount", Option::Pseudocount, true, true},
-    {"--correlation", Option::Correlation, true, true},
-    {"--moves", Option::Moves, true, true},
-    {"--one-site", Option::OneSite, false, true},
-    {"--given-strand", Option::GivenStrand, false, true},
-    {"--seed-word", Option::SeedWord, true, true},
-    {"--mask", Option::Mask, false, true},
-    {"--background", Option::Background, true, true},
-    {"--output", Option::Output, true, true},
-    {"--repeats", Option::Repeats, true, true},
-    {"--write-params", Option::WriteParams, true, true},
+    {"--help", Option::Help, false, kAll},
+    {"-h", Option::Help, false, kAll},
+    {"--quiet", Option::Quiet, false, kAll},
+    {"-q", Option::Quiet, false, kAll},
+    {"--seed", Option::Seed, true, kAll},
+    {"--jobs", Option::Jobs, true, kAll},
+    {"--formats", Option::Formats, true, kBatchCommands | kFind},
+    {"--logo-reverse", Option::LogoReverse, false, kBatchCommands | kFind},
+    {"--width", Option::Width, true, kFind | kDiscover},
+    {"--iterations", Option::Iterations, true, kFind | kDiscover},
+    {"--pseudocount", Option::Pseudocount, true, kFind},
+    {"--correlation", Option::Correlation, true, kFind},
+    {"--moves", Option::Moves, true, kFind},
+    {"--one-site", Option::OneSite, false, kFind | kDiscover},
+    {"--given-strand", Option::GivenStrand, false, kFind | kDiscover},
+    {"--seed-word", Option::SeedWord, true, kFind},
+    {"--mask", Option::Mask, false, kFind},
+    {"--background", Option::Background, true, kFind},
+    {"--output", Option::Output, true, kFind},
+    {"--repeats", Option::Repeats, true, kFind},
+    {"--write-params", Option::WriteParams, true, kFind},
+    {"--widths", Option::Widths, true, kDiscover},
+    {"--control", Option::Control, true, kDiscover},
+    {"--motifs", Option::Motifs, true, kDiscover},
+    {"--restarts", Option::Restarts, true, kDiscover},
+    {"--evalue", Option::EValue, true, kDiscover},
+    {"--no-mask", Option::NoMask, false, kDiscover},
+    {"--output-dir", Option::OutputDir, true, kDiscover},
+    {"--force", Option::Force, false, kDiscover},
 };
+
+// The commands' names in messages about options that belong elsewhere.
+std::string CommandsOf(unsigned commands)
+{
+    std::string names;
+    auto add = [&](unsigned bit, const char* name) {
+        if (!(commands & bit))
+            return;
+        names += names.empty() ? "" : " and ";
+        names += name;
+    };
+    add(kFind, "`kalvo find`");
+    add(kDiscover, "`kalvo discover`");
+    add(kBatchCommands, "run, repeat and batch");
+    return names;
+}
 
 std::string Quote(std::string_view text)
 {
@@ -334,9 +424,19 @@ bool OneLine(std::string_view value) { return value.find_first_of("\r\n") == std
 
 // Applies one option; says what is wrong with its value when it is not valid.
 std::optional<std::string> ApplyOption(Option option, const std::string& name, const std::string& value,
-                                       Arguments& args)
+                                       unsigned command, Arguments& args)
 {
     FindSettings& find = args.find;
+    DiscoverSettings& discover = args.discover;
+    auto number = [&](int& field, std::uint32_t least, std::uint32_t most) -> std::optional<std::string> {
+        const auto parsed = ParseWholeNumber(value);
+        if (!parsed || *parsed < least || *parsed > most)
+            return name + " takes a whole number from " + std::to_string(least) + " to " + std::to_string(most) +
+                   ", not " + Quote(value);
+        field = static_cast<int>(*parsed);
+        return std::nullopt;
+    };
+    const bool forDiscover = command == kDiscover;
     auto count = [&](std::string& field, std::uint32_t least, const char* what) -> std::optional<std::string> {
         const auto text = CountText(value, least);
         if (!text)
@@ -394,6 +494,16 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
         args.logoReverse = true;
         return std::nullopt;
     case Option::Width: {
+        if (forDiscover) {
+            int width = 0;
+            if (auto problem = number(width, 2, 1000))
+                return problem;
+            if (!args.widthsGiven)
+                discover.widths.clear();
+            args.widthsGiven = true;
+            discover.widths.push_back(width);
+            return std::nullopt;
+        }
         std::string width;
         if (auto problem = count(width, 1, "a whole number of at least 1"))
             return problem;
@@ -401,6 +511,8 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
         return std::nullopt;
     }
     case Option::Iterations:
+        if (forDiscover)
+            return number(discover.iterations, 1, 1000000);
         return count(find.iterations, 0, "a whole number");
     case Option::Pseudocount:
         if (!ValidPseudocount(value))
@@ -413,9 +525,11 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
         return count(find.moves, 0, "a whole number");
     case Option::OneSite:
         find.oneSite = true;
+        discover.oneSite = true;
         return std::nullopt;
     case Option::GivenStrand:
         find.givenStrand = true;
+        discover.bothStrands = false;
         return std::nullopt;
     case Option::SeedWord:
         if (value.empty() || value.find_first_not_of("ACGT") != std::string::npos)
@@ -433,12 +547,52 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
         return count(find.repeats, 1, "a whole number of at least 1");
     case Option::WriteParams:
         return path(find.writeParams);
+    case Option::Widths: {
+        if (!args.widthsGiven)
+            discover.widths.clear();
+        args.widthsGiven = true;
+        std::size_t from = 0;
+        for (;;) {
+            const auto comma = value.find(',', from);
+            const std::string item = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+            const auto parsed = ParseWholeNumber(item);
+            if (!parsed || *parsed < 2 || *parsed > 1000)
+                return "--widths takes widths from 2 to 1000 separated by commas, not " + Quote(value);
+            discover.widths.push_back(static_cast<int>(*parsed));
+            if (comma == std::string::npos)
+                return std::nullopt;
+            from = comma + 1;
+        }
+    }
+    case Option::Control:
+        return path(discover.controlPath);
+    case Option::Motifs:
+        return number(discover.motifs, 1, 100);
+    case Option::Restarts:
+        return number(discover.restarts, 1, 10000);
+    case Option::EValue: {
+        double x = 0.0;
+        const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
+        if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || !(x > 0.0) ||
+            !std::isfinite(x))
+            return "--evalue takes a number above 0, not " + Quote(value);
+        discover.evalueThreshold = x;
+        return std::nullopt;
+    }
+    case Option::NoMask:
+        discover.mask = false;
+        return std::nullopt;
+    case Option::OutputDir:
+        return path(args.outputDir);
+    case Option::Force:
+        args.force = true;
+        return std::nullopt;
     }
     return std::nullopt;
 }
 
 // Reads the arguments after the command; a usage problem comes back as its message.
-std::optional<std::string> ParseArguments(const std::vector<std::string>& all, bool find, Arguments& args)
+std::optional<std::string> ParseArguments(const std::vector<std::string>& all, unsigned command, Arguments& args)
 {
     bool optionsEnded = false;
     for (std::size_t i = 1; i < all.size(); ++i) {
@@ -459,8 +613,8 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& all, b
                 info = &candidate;
         if (!info)
             return "unknown option " + Quote(arg);
-        if (info->findOnly && !find)
-            return "option " + Quote(name) + " belongs to `kalvo find`";
+        if (!(info->commands & command))
+            return "option " + Quote(name) + " belongs to " + CommandsOf(info->commands);
         std::string value;
         if (info->takesValue) {
             if (equals != std::string::npos && name != arg) {
@@ -473,7 +627,7 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& all, b
         } else if (name != arg) {
             return name + " takes no value";
         }
-        if (auto problem = ApplyOption(info->option, name, value, args))
+        if (auto problem = ApplyOption(info->option, name, value, command, args))
             return problem;
         // Help is shown whatever follows it.
         if (args.help)
@@ -523,6 +677,88 @@ bool SameFile(const std::string& a, const std::string& b)
     return a == b || std::filesystem::equivalent(a, b, ec);
 }
 
+// "1:05" or "1:02:03": a duration for a progress line.
+std::string Clock(double seconds)
+{
+    const long long total = static_cast<long long>(seconds + 0.5);
+    const long long h = total / 3600;
+    const long long m = total / 60 % 60;
+    const long long sec = total % 60;
+    auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    return h > 0 ? std::to_string(h) + ":" + two(m) + ":" + two(sec) : std::to_string(m) + ":" + two(sec);
+}
+
+int RunDiscoverCommand(Arguments& parsed, std::ostream& out, std::ostream& err, bool errIsTerminal)
+{
+    if (parsed.help) {
+        DiscoverHelp(out);
+        return kExitSuccess;
+    }
+    if (parsed.operands.empty())
+        return UsageError(err, "discover needs a FASTA file");
+    if (parsed.operands.size() > 1)
+        return UsageError(err, "discover takes one FASTA file, not " + std::to_string(parsed.operands.size()));
+    DiscoverSettings settings = parsed.discover;
+    settings.inputPath = parsed.operands.front();
+    settings.seed = parsed.seed.value_or(1);
+    settings.jobs = parsed.jobs;
+    settings.programVersion = KALVO_VERSION;
+    settings.outputDir = parsed.outputDir.value_or(DefaultDiscoverOutputDir(settings.inputPath));
+
+    // One self-overwriting line on a terminal: restarts done, time spent, time left.
+    const bool showProgress = errIsTerminal && !parsed.quiet;
+    const auto started = std::chrono::steady_clock::now();
+    auto roundStarted = started;
+    int shownRound = 0;
+    std::size_t width = 0;
+    auto clear = [&] {
+        if (width > 0)
+            err << '\r' << std::string(width, ' ') << '\r' << std::flush;
+        width = 0;
+    };
+    auto lastDraw = started - std::chrono::seconds(1);
+    const DiscoverProgressCallback progress = [&](const DiscoverProgress& state) {
+        if (!showProgress)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (state.round != shownRound) {
+            shownRound = state.round;
+            roundStarted = now;
+        }
+        if (now - lastDraw < std::chrono::milliseconds(200) && state.restartsDone < state.restartsInRound)
+            return true;
+        lastDraw = now;
+        const double elapsed = std::chrono::duration<double>(now - started).count();
+        const double roundElapsed = std::chrono::duration<double>(now - roundStarted).count();
+        std::string text = "motif " + std::to_string(state.round) + " of at most " + std::to_string(state.rounds) +
+                           ": restarts " + std::to_string(state.restartsDone) + " of " +
+                           std::to_string(state.restartsInRound) + ", " + Clock(elapsed) + " elapsed";
+        if (state.iterationsDone > 0 && state.iterationsInRound > 0) {
+            const double left = roundElapsed * static_cast<double>(state.iterationsInRound - state.iterationsDone) /
+                                static_cast<double>(state.iterationsDone);
+            text += ", about " + Clock(left) + " left in this round";
+        }
+        err << '\r' << text;
+        if (text.size() < width)
+            err << std::string(width - text.size(), ' ');
+        width = std::max(width, text.size());
+        err << std::flush;
+        return true;
+    };
+    if (!parsed.quiet)
+        err << "kalvo: discover '" << settings.inputPath << "' into '" << settings.outputDir << "', seed "
+            << settings.seed << "\n" << std::flush;
+    Discovery discovery;
+    const Outcome refusal = RunDiscovery(settings, parsed.force, discovery, progress);
+    clear();
+    if (refusal) {
+        err << "kalvo: " << refusal->message << "\n";
+        return kExitRefused;
+    }
+    out << DiscoveryTextSummary(discovery, settings.outputDir) << std::flush;
+    return kExitSuccess;
+}
+
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
@@ -539,16 +775,19 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return kExitSuccess;
     }
     const bool find = first == "find";
+    const bool discover = first == "discover";
     const CommandInfo* info = nullptr;
     for (const CommandInfo& candidate : kCommands)
         if (candidate.name == first)
             info = &candidate;
-    if (!info && !find)
+    if (!info && !find && !discover)
         return UsageError(err, "unknown command '" + first + "'");
 
     Arguments parsed;
-    if (auto problem = ParseArguments(args, find, parsed))
+    if (auto problem = ParseArguments(args, find ? kFind : discover ? kDiscover : kBatchCommands, parsed))
         return UsageError(err, *problem);
+    if (discover)
+        return RunDiscoverCommand(parsed, out, err, errIsTerminal);
     if (parsed.help) {
         if (find)
             FindHelp(out);
@@ -619,6 +858,16 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         progressLine.Show(run, progress);
         return true;
     };
+    if (find) {
+        // An empty result is easy to miss in a report file: say so where the user looks.
+        frontEnd.runFinished = [&](const PlannedRun& run, const RunSummary& summary) {
+            if (summary.numSites > 0)
+                return;
+            progressLine.Clear();
+            err << "kalvo: run " << run.index + 1 << " of " << run.total << " reported no site"
+                << (summary.iterations == 0 ? " (it had no iterations)" : "") << "\n" << std::flush;
+        };
+    }
 
     BatchResult result;
     if (find) {

@@ -68,7 +68,7 @@ TEST(FindCommand, RefusalsAndTheDefaultReportNameAreThoseOfItsParameterFile)
     const Invocation find = Kalvo({"find", absent, "--width", "6", "--write-params", written, "--seed", "1"});
     EXPECT_EQ(find.status, 1);
     EXPECT_EQ(find.out, "Finished!\n");
-    EXPECT_EQ(ReadBytes(written), "-i\n" + absent + "\n-o\nabsent.kalvo.txt\n-w\n6\n-n\n0\n-m\n3\n-c\n2\n-s\n1\n-N\n1\n");
+    EXPECT_EQ(ReadBytes(written), "-i\n" + absent + "\n-o\nabsent.kalvo.txt\n-w\n6\n-n\n500\n-m\n3\n-c\n2\n-s\n1\n-N\n1\n");
     EXPECT_THAT(LastLine(find.err), StartsWith("kalvo: cannot open sequence file '" + absent));
     EXPECT_EQ(LastLine(find.err), LastLine(Kalvo({"run", written, "--seed", "1"}).err));
     EXPECT_FALSE(std::filesystem::exists("absent.kalvo.txt"));
@@ -120,7 +120,7 @@ TEST(FindCommand, AParameterFileThatCannotBeSavedStopsBeforeAnyRun)
 TEST(FindCommand, HelpListsEveryFlagWithItsDefault)
 {
     const std::string help = Kalvo({"find", "--help"}).out;
-    for (const char* item : {"--width W", "(required)", "--iterations N", "(default 0", "--pseudocount X", "--correlation C",
+    for (const char* item : {"--width W", "(required)", "--iterations N", "(default 500", "--pseudocount X", "--correlation C",
                              "(default 2)", "--moves M", "(default 3)", "--one-site", "--given-strand", "--seed-word",
                              "--mask", "--background PATH", "--output PATH", ".kalvo.txt", "--repeats N",
                              "--write-params FILE", "--formats", "--logo-reverse"})

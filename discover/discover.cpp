@@ -1,0 +1,622 @@
+// discover/discover.cpp: rounds of restarts, their significance, merging, trimming and site calls.
+#include "discover/discover.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "discover/discovery_files.h"
+#include "discover/motif_scan.h"
+#include "discover/motif_similarity.h"
+#include "discover/shuffle.h"
+#include "discover/significance.h"
+#include "report/run_summary.h"
+#include "util/append_file.h"
+#include "util/random.h"
+#include "util/sequence_text.h"
+
+namespace kalvo {
+namespace fs = std::filesystem;
+namespace {
+
+// Sequences read the way every run reads them: upper case, names without '>'.
+struct SequenceSet {
+    std::vector<std::string> headers;  // header lines as read, '>' included
+    std::vector<std::string> names;
+    std::vector<std::string> sequences;
+    long long residues = 0;
+};
+
+Outcome ReadSequenceSet(const std::string& path, SequenceSet& set)
+{
+    CMotifSampler reader;
+    reader.m_inputPath = path;
+    reader.m_width = 1;
+    if (auto refusal = reader.ReadSequences())
+        return refusal;
+    set.headers = std::move(reader.m_seqNames);
+    set.sequences = std::move(reader.m_seqs);
+    set.residues = reader.m_totalLength;
+    for (const std::string& header : set.headers)
+        set.names.push_back(!header.empty() && header.front() == '>' ? header.substr(1) : header);
+    return std::nullopt;
+}
+
+// Copies of every target, shuffled with their dinucleotides kept: at least as
+// many residues as the targets, and at least about a thousand sequences when the set is small.
+int ControlCopies(std::size_t targets)
+{
+    constexpr std::size_t kWantedControls = 1000;
+    constexpr std::size_t kMostCopies = 10;
+    const std::size_t copies = (kWantedControls + targets - 1) / std::max<std::size_t>(targets, 1);
+    return static_cast<int>(std::clamp<std::size_t>(copies, 1, kMostCopies));
+}
+
+// Seeded, sorted choice of training targets; the rest are the test set.
+// Small sets are used whole for both.
+void SplitTargets(const SequenceSet& targets, std::uint64_t seed, std::vector<int>& training, std::vector<int>& test)
+{
+    const int n = static_cast<int>(targets.sequences.size());
+    std::vector<int> order(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[static_cast<std::size_t>(i)] = i;
+    if (n < kMinSequencesForHoldOut) {
+        training = order;
+        test = order;
+        return;
+    }
+    ShuffleRandom random(seed);
+    for (int i = n - 1; i > 0; --i)
+        std::swap(order[static_cast<std::size_t>(i)], order[random.Below(static_cast<std::uint64_t>(i) + 1)]);
+    // At most two thirds for training, and no more residues than needed to find a motif.
+    const int mostTraining = std::max(1, 2 * n / 3);
+    long long residues = 0;
+    int taken = 0;
+    while (taken < mostTraining) {
+        const long long length = static_cast<long long>(targets.sequences[static_cast<std::size_t>(order[static_cast<std::size_t>(taken)])].size());
+        if (taken >= kMinSequencesForHoldOut / 2 && residues + length > kTrainingResidues)
+            break;
+        residues += length;
+        ++taken;
+    }
+    training.assign(order.begin(), order.begin() + taken);
+    test.assign(order.begin() + taken, order.end());
+    std::sort(training.begin(), training.end());
+    std::sort(test.begin(), test.end());
+}
+
+std::string ParameterText(const DiscoverSettings& settings, const std::string& fasta, const std::string& report,
+                          int width)
+{
+    std::string text = "-i\n" + fasta + "\n-o\n" + report + "\n-w\n" + std::to_string(width) + "\n-n\n" +
+                       std::to_string(settings.iterations) + "\n-m\n3\n-c\n2\n-s\n1\n";
+    if (settings.oneSite)
+        text += "-e\n";
+    if (!settings.bothStrands)
+        text += "-r\n0\n";
+    if (settings.mask)
+        text += "-k\n";
+    return text;
+}
+
+// What one restart leaves: its record, its motif and how well it separates.
+struct RestartResult {
+    RestartRecord record;
+    std::optional<Refusal> refusal;
+    MotifModel model;
+    RunSummary summary;  // counts, shares, consensus and groups of its best state
+    Separation separation;
+};
+
+// Scores of the best word of every listed sequence.
+std::vector<double> BestScores(const MotifScanner& scanner, const std::vector<std::vector<std::uint8_t>>& codes,
+                               const std::vector<int>& which, bool bothStrands)
+{
+    std::vector<double> best;
+    best.reserve(which.size());
+    for (int i : which)
+        best.push_back(scanner.BestScore(codes[static_cast<std::size_t>(i)], bothStrands));
+    return best;
+}
+
+std::vector<int> AllIndexes(std::size_t n)
+{
+    std::vector<int> all(n);
+    for (std::size_t i = 0; i < n; ++i)
+        all[i] = static_cast<int>(i);
+    return all;
+}
+
+// The restart's run summary cut to the motif's columns: what logos and matrices are drawn from.
+RunSummary TrimSummary(const RunSummary& summary, const MotifModel& trimmed, int left)
+{
+    RunSummary cut;
+    cut.seed = summary.seed;
+    cut.width = trimmed.width;
+    cut.iterations = summary.iterations;
+    cut.bothStrands = summary.bothStrands;
+    cut.oneSitePerSeq = summary.oneSitePerSeq;
+    cut.maskLowComplexity = summary.maskLowComplexity;
+    cut.pseudocount = summary.pseudocount;
+    cut.bgFreq = summary.bgFreq;
+    cut.numSites = summary.numSites;
+    cut.sequencesHit = summary.sequencesHit;
+    cut.bestLogLik = summary.bestLogLik;
+    cut.estimatedPrior = summary.estimatedPrior;
+    const auto from = static_cast<std::ptrdiff_t>(left);
+    const auto to = from + trimmed.width;
+    cut.counts.assign(summary.counts.begin() + from, summary.counts.begin() + to);
+    cut.probs.assign(summary.probs.begin() + from, summary.probs.begin() + to);
+    cut.consensus = summary.consensus.substr(static_cast<std::size_t>(left), static_cast<std::size_t>(trimmed.width));
+    cut.groups = trimmed.groups;
+    return cut;
+}
+
+// A merged motif in the making: its best restart and how many restarts agree.
+struct Cluster {
+    std::size_t representative = 0;
+    std::vector<std::size_t> members;
+};
+
+struct Candidate {
+    MotifModel model;
+    RunSummary summary;
+    Separation separation;
+    int left = 0;
+    int right = 0;
+    int tests = 0;  // trims scored besides the restart itself
+};
+
+class DiscoveryRun {
+public:
+    DiscoveryRun(const DiscoverSettings& settings, Discovery& discovery, const DiscoverProgressCallback& progress)
+        : m_settings(settings), m_discovery(discovery), m_progress(progress), m_outputDir(settings.outputDir)
+    {
+    }
+
+    Outcome Prepare(bool force);
+    Outcome Rounds();
+    Outcome WriteFiles();
+
+private:
+    Outcome WriteRoundInput(int round, const std::string& name);
+    void RunRestart(RestartResult& result, int round, int width, int index, std::int64_t k,
+                    const std::string& fasta);
+    Candidate Trimmed(const RestartResult& restart);
+    Separation Separate(const MotifScanner& scanner) const;
+    void CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, double threshold);
+    bool Report(long long iterationsMore, int restartsMore);
+
+    const DiscoverSettings& m_settings;
+    Discovery& m_discovery;
+    const DiscoverProgressCallback& m_progress;
+    fs::path m_outputDir;
+
+    SequenceSet m_targets;
+    std::vector<std::vector<std::uint8_t>> m_targetCodes;
+    std::vector<std::vector<std::uint8_t>> m_controlCodes;
+    std::vector<int> m_training;
+    std::vector<int> m_test;
+    std::vector<int> m_allControls;
+    int m_tests = 0;
+    std::int64_t m_restartsStarted = 0;
+
+    std::mutex m_progressMutex;
+    DiscoverProgress m_state;
+    std::atomic<bool> m_cancelled{false};
+};
+
+bool DiscoveryRun::Report(long long iterationsMore, int restartsMore)
+{
+    if (m_cancelled)
+        return false;
+    std::lock_guard lock(m_progressMutex);
+    m_state.iterationsDone += iterationsMore;
+    m_state.restartsDone += restartsMore;
+    if (m_progress && !m_progress(m_state))
+        m_cancelled = true;
+    return !m_cancelled;
+}
+
+Outcome DiscoveryRun::Prepare(bool force)
+{
+    const DiscoverSettings& settings = m_settings;
+    if (settings.widths.empty())
+        return Refusal{"no motif width to try"};
+    if (settings.restarts < 1 || settings.motifs < 1)
+        return Refusal{"a discovery needs at least one restart and one motif"};
+    if (auto refusal = ReadSequenceSet(settings.inputPath, m_targets))
+        return refusal;
+    std::size_t longest = 0;
+    for (const std::string& sequence : m_targets.sequences)
+        longest = std::max(longest, sequence.size());
+    for (int width : settings.widths) {
+        if (width < 2)
+            return Refusal{"motif width " + std::to_string(width) + " is too small: a motif needs at least 2 columns"};
+        if (static_cast<std::size_t>(width) > longest)
+            return Refusal{"motif width " + std::to_string(width) + " is above the length of every sequence in '" +
+                           settings.inputPath + "' (the longest has " + std::to_string(longest) + ")"};
+    }
+    SequenceSet controls;
+    if (settings.controlPath) {
+        if (auto refusal = ReadSequenceSet(*settings.controlPath, controls))
+            return Refusal{"control set: " + refusal->message};
+        m_discovery.controlSource = *settings.controlPath;
+    } else {
+        // Seeded apart from the restarts' streams, so the controls never depend on --jobs.
+        controls.sequences = ShuffledControls(m_targets.sequences, ControlCopies(m_targets.sequences.size()),
+                                              static_cast<std::uint64_t>(settings.seed) * 2 + 1);
+        for (const std::string& sequence : controls.sequences)
+            controls.residues += static_cast<long long>(sequence.size());
+        m_discovery.controlSource = "shuffled targets, dinucleotides kept";
+    }
+
+    // The output folder: refused when it holds anything and --force was not given,
+    // and never when one of its files would be an input.
+    std::error_code ec;
+    if (fs::exists(m_outputDir, ec)) {
+        if (!fs::is_directory(m_outputDir, ec))
+            return Refusal{"output folder '" + m_outputDir.string() + "' is a file, not a folder"};
+        if (!force && !fs::is_empty(m_outputDir, ec))
+            return Refusal{"output folder '" + m_outputDir.string() +
+                           "' already holds files: name another with --output-dir, or replace them with --force"};
+        for (const auto& entry : fs::recursive_directory_iterator(m_outputDir, ec)) {
+            for (const std::string& input : {settings.inputPath, settings.controlPath.value_or(std::string())}) {
+                if (!input.empty() && fs::equivalent(entry.path(), input, ec))
+                    return Refusal{"output folder '" + m_outputDir.string() + "' holds the input file '" + input +
+                                   "', which the discovery would overwrite: name another folder"};
+            }
+        }
+    }
+    fs::create_directories(m_outputDir / "runs", ec);
+    if (ec)
+        return Refusal{"cannot create output folder '" + (m_outputDir / "runs").string() + "': " + ec.message()};
+
+    m_targetCodes.reserve(m_targets.sequences.size());
+    for (const std::string& sequence : m_targets.sequences)
+        m_targetCodes.push_back(EncodeSequence(sequence));
+    for (const std::string& sequence : controls.sequences)
+        m_controlCodes.push_back(EncodeSequence(sequence));
+    m_allControls = AllIndexes(m_controlCodes.size());
+    SplitTargets(m_targets, static_cast<std::uint64_t>(settings.seed) * 2, m_training, m_test);
+
+    m_discovery.settings = settings;
+    m_discovery.targetNames = m_targets.names;
+    for (const std::string& sequence : m_targets.sequences)
+        m_discovery.targetLengths.push_back(static_cast<long long>(sequence.size()));
+    m_discovery.trainingTargets = static_cast<int>(m_training.size());
+    m_discovery.testTargets = static_cast<int>(m_test.size());
+    m_discovery.controls = static_cast<int>(m_controlCodes.size());
+    m_discovery.controlResidues = controls.residues;
+
+    m_state.rounds = settings.motifs;
+    m_state.restartsInRound = settings.restarts * static_cast<int>(settings.widths.size());
+    m_state.iterationsInRound = static_cast<long long>(m_state.restartsInRound) * settings.iterations;
+    return std::nullopt;
+}
+
+Outcome DiscoveryRun::WriteRoundInput(int round, const std::string& name)
+{
+    // The training targets as the restarts of this round see them: sites of the
+    // motifs already reported are N, so no restart finds them again.
+    std::string text;
+    for (int i : m_training) {
+        const auto index = static_cast<std::size_t>(i);
+        text += m_targets.headers[index];
+        text += '\n';
+        const auto& codes = m_targetCodes[index];
+        std::string sequence = m_targets.sequences[index];
+        for (std::size_t j = 0; round > 1 && j < sequence.size(); ++j)
+            if (codes[j] > 3)
+                sequence[j] = 'N';
+        text += sequence;
+        text += '\n';
+    }
+    if (auto problem = ReplaceWhole((m_outputDir / name).string(), text))
+        return Refusal{"cannot write '" + (m_outputDir / name).string() + "': " + *problem};
+    return std::nullopt;
+}
+
+Separation DiscoveryRun::Separate(const MotifScanner& scanner) const
+{
+    return BestSeparation(BestScores(scanner, m_targetCodes, m_test, m_settings.bothStrands),
+                          BestScores(scanner, m_controlCodes, m_allControls, m_settings.bothStrands));
+}
+
+void DiscoveryRun::RunRestart(RestartResult& result, int round, int width, int index, std::int64_t k,
+                              const std::string& fasta)
+{
+    RestartRecord& record = result.record;
+    record.round = round;
+    record.width = width;
+    record.index = index;
+    const std::string stem = "runs/r" + std::to_string(round) + "-w" + std::to_string(width) + "-" +
+                             std::to_string(index);
+    record.parameterFile = stem + ".params";
+    record.reportFile = stem + ".txt";
+    record.seed = RunSeed(m_settings.seed, k);
+    const std::string text = ParameterText(m_settings, fasta, record.reportFile, width);
+    if (auto problem = ReplaceWhole((m_outputDir / record.parameterFile).string(), text)) {
+        result.refusal = Refusal{"cannot write '" + (m_outputDir / record.parameterFile).string() + "': " + *problem};
+        return;
+    }
+    CMotifSampler run;
+    if (auto refusal = run.LoadParametersText(text, record.parameterFile)) {
+        result.refusal = refusal;
+        return;
+    }
+    // The restart's paths are written relative to the output folder, where
+    // `kalvo run` repeats it; the run itself reads and checks them from here,
+    // and its report names its input as the parameter file does.
+    run.m_inputPath = (m_outputDir / fasta).string();
+    run.m_outputPath = (m_outputDir / record.reportFile).string();
+    const ProgressCallback progress = [this](const RunProgress& step) {
+        return Report(step.iteration > 0 ? 1 : 0, 0);
+    };
+    if (auto refusal = run.Sample(record.seed, progress)) {
+        result.refusal = refusal;
+        return;
+    }
+    run.m_inputPath = fasta;
+    run.InstallBestState();
+    if (auto problem = ReplaceWhole((m_outputDir / record.reportFile).string(), run.ComposeReport())) {
+        result.refusal = Refusal{"cannot write '" + (m_outputDir / record.reportFile).string() + "': " + *problem};
+        return;
+    }
+    result.model = ModelOfRun(run);
+    result.summary = SummarizeRun(run);
+    result.summary.seqNames.clear();
+    result.summary.seqLengths.clear();
+    result.summary.sites.clear();
+    record.logLik = run.m_bestLogLik;
+    record.sites = run.m_numSites;
+    record.consensus = result.summary.consensus;
+    if (run.m_numSites > 0)
+        result.separation = Separate(MotifScanner(result.model));
+    Report(0, 1);
+}
+
+Candidate DiscoveryRun::Trimmed(const RestartResult& restart)
+{
+    Candidate best{restart.model, restart.summary, restart.separation, 0, 0, 0};
+    // Columns at the ends that carry almost no information are cut when the motif then separates better.
+    constexpr double kUninformativeBits = 0.3;
+    constexpr int kNarrowest = 5;
+    const auto& probs = restart.summary.probs;
+    int left = 0;
+    int right = 0;
+    const int width = restart.model.width;
+    while (width - left - right > kNarrowest && ColumnBits(probs[static_cast<std::size_t>(left)]) < kUninformativeBits)
+        ++left;
+    while (width - left - right > kNarrowest &&
+           ColumnBits(probs[static_cast<std::size_t>(width - 1 - right)]) < kUninformativeBits)
+        ++right;
+    std::vector<std::pair<int, int>> trims;
+    if (left > 0 || right > 0)
+        trims.emplace_back(left, right);
+    if (left > 0 && right > 0) {
+        trims.emplace_back(left, 0);
+        trims.emplace_back(0, right);
+    }
+    for (const auto& [cutLeft, cutRight] : trims) {
+        MotifModel model = TrimModel(restart.model, cutLeft, cutRight);
+        const Separation separation = Separate(MotifScanner(model));
+        ++best.tests;
+        if (separation.log10P < best.separation.log10P) {
+            best.summary = TrimSummary(restart.summary, model, cutLeft);
+            best.model = std::move(model);
+            best.separation = separation;
+            best.left = cutLeft;
+            best.right = cutRight;
+        }
+    }
+    return best;
+}
+
+void DiscoveryRun::CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, double threshold)
+{
+    const MotifScanner scanner(model);
+    const bool both = m_settings.bothStrands;
+    const auto width = static_cast<std::size_t>(model.width);
+    auto mask = [width](std::vector<std::uint8_t>& codes, const ScanHit& hit) {
+        std::fill(codes.begin() + hit.start, codes.begin() + hit.start + static_cast<std::ptrdiff_t>(width), 4);
+    };
+    for (std::size_t s = 0; s < m_targetCodes.size(); ++s) {
+        for (const ScanHit& hit : CallHits(scanner, m_targetCodes[s], both, threshold)) {
+            CalledSite site;
+            site.seqIndex = static_cast<int>(s);
+            site.start = hit.start;
+            site.end = hit.start + model.width;
+            site.forward = hit.forward;
+            site.score = hit.score;
+            site.word = m_targets.sequences[s].substr(static_cast<std::size_t>(hit.start), width);
+            if (!hit.forward)
+                site.word = ReverseComplement(site.word);
+            motif.sites.push_back(std::move(site));
+            mask(m_targetCodes[s], hit);
+        }
+    }
+    for (auto& codes : m_controlCodes)
+        for (const ScanHit& hit : CallHits(scanner, codes, both, threshold))
+            mask(codes, hit);
+}
+
+Outcome DiscoveryRun::Rounds()
+{
+    const DiscoverSettings& settings = m_settings;
+    const int jobs = std::max(1, settings.jobs);
+    std::vector<MotifShares> reported;
+    for (int round = 1; round <= settings.motifs; ++round) {
+        {
+            std::lock_guard lock(m_progressMutex);
+            m_state.round = round;
+            m_state.restartsDone = 0;
+            m_state.iterationsDone = 0;
+        }
+        const std::string fasta = "runs/round" + std::to_string(round) + ".fa";
+        if (auto refusal = WriteRoundInput(round, fasta))
+            return refusal;
+
+        // Every restart of the round, computed on `jobs` threads; results by index, so
+        // nothing depends on which thread finished first.
+        std::vector<std::pair<int, int>> plan;  // width, index
+        for (int width : settings.widths)
+            for (int i = 1; i <= settings.restarts; ++i)
+                plan.emplace_back(width, i);
+        std::vector<RestartResult> results(plan.size());
+        std::atomic<std::size_t> next{0};
+        const std::int64_t firstK = m_restartsStarted;
+        auto worker = [&] {
+            for (std::size_t i = next++; i < plan.size() && !m_cancelled; i = next++) {
+                try {
+                    RunRestart(results[i], round, plan[i].first, plan[i].second,
+                               firstK + static_cast<std::int64_t>(i), fasta);
+                } catch (const std::bad_alloc&) {
+                    results[i].refusal = Refusal{"not enough memory for a restart of width " +
+                                                 std::to_string(plan[i].first)};
+                }
+            }
+        };
+        std::vector<std::thread> threads;
+        for (int t = 1; t < std::min<int>(jobs, static_cast<int>(plan.size())); ++t)
+            threads.emplace_back(worker);
+        worker();
+        for (std::thread& thread : threads)
+            thread.join();
+        m_restartsStarted += static_cast<std::int64_t>(plan.size());
+        if (m_cancelled)
+            return Refusal{"discovery cancelled; the output folder holds only the restarts that finished"};
+        for (const RestartResult& result : results)
+            if (result.refusal)
+                return result.refusal;
+        m_tests += static_cast<int>(results.size());
+
+        // Restarts best first; each joins the first cluster whose best restart it matches.
+        std::vector<std::size_t> order;
+        for (std::size_t i = 0; i < results.size(); ++i)
+            if (results[i].record.sites > 0)
+                order.push_back(i);
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return results[a].separation.log10P < results[b].separation.log10P;
+        });
+        std::vector<Cluster> clusters;
+        for (std::size_t i : order) {
+            Cluster* home = nullptr;
+            for (Cluster& cluster : clusters) {
+                if (MotifSimilarity(results[cluster.representative].summary.probs, results[i].summary.probs) >=
+                    kSameMotifSimilarity) {
+                    home = &cluster;
+                    break;
+                }
+            }
+            if (!home) {
+                clusters.push_back(Cluster{i, {}});
+                home = &clusters.back();
+            }
+            home->members.push_back(i);
+        }
+
+        // The best merged motif not reported before, after trimming its ends.
+        constexpr std::size_t kClustersTrimmed = 3;
+        std::optional<Candidate> chosen;
+        const Cluster* chosenCluster = nullptr;
+        std::size_t trimmedCount = 0;
+        for (const Cluster& cluster : clusters) {
+            const RestartResult& restart = results[cluster.representative];
+            const bool seen = std::any_of(reported.begin(), reported.end(), [&](const MotifShares& shares) {
+                return MotifSimilarity(shares, restart.summary.probs) >= kSameMotifSimilarity;
+            });
+            if (seen)
+                continue;
+            if (trimmedCount++ == kClustersTrimmed)
+                break;
+            Candidate candidate = Trimmed(restart);
+            m_tests += candidate.tests;
+            if (!chosen || candidate.separation.log10P < chosen->separation.log10P) {
+                chosen = std::move(candidate);
+                chosenCluster = &cluster;
+            }
+        }
+        for (RestartResult& result : results) {
+            result.record.log10EValue = Log10EValue(result.separation.log10P, m_tests);
+        }
+        const double log10E = chosen ? Log10EValue(chosen->separation.log10P, m_tests) : 0.0;
+        const bool significant = chosen && chosen->separation.targetHits > 0 &&
+                                 log10E <= std::log10(settings.evalueThreshold);
+        if (significant) {
+            DiscoveredMotif motif;
+            motif.rank = static_cast<int>(m_discovery.motifs.size()) + 1;
+            motif.consensus = chosen->summary.consensus;
+            motif.id = std::to_string(motif.rank) + "-" + motif.consensus;
+            motif.width = chosen->model.width;
+            motif.log10PValue = chosen->separation.log10P;
+            motif.log10EValue = log10E;
+            motif.significant = true;
+            motif.threshold = chosen->separation.threshold;
+            motif.targetHits = chosen->separation.targetHits;
+            motif.targets = chosen->separation.targets;
+            motif.controlHits = chosen->separation.controlHits;
+            motif.controls = chosen->separation.controls;
+            motif.foundBy = static_cast<int>(chosenCluster->members.size());
+            motif.restartsTried = static_cast<int>(results.size());
+            motif.trimmedLeft = chosen->left;
+            motif.trimmedRight = chosen->right;
+            motif.model = chosen->summary;
+            for (std::size_t member : chosenCluster->members)
+                results[member].record.motifRank = motif.rank;
+            motif.source = results[chosenCluster->representative].record;
+            CallSitesAndMask(motif, chosen->model, motif.threshold);
+            reported.push_back(chosen->summary.probs);
+            m_discovery.motifs.push_back(std::move(motif));
+        } else if (chosen) {
+            m_discovery.nextBestLog10EValue = log10E;
+        }
+        for (RestartResult& result : results)
+            m_discovery.restarts.push_back(result.record);
+        m_discovery.motifsTested = m_tests;
+        if (!significant)
+            break;
+    }
+    return std::nullopt;
+}
+
+Outcome DiscoveryRun::WriteFiles()
+{
+    for (const DiscoveryFile& file : ComposeDiscoveryFiles(m_discovery)) {
+        const std::string path = (m_outputDir / file.name).string();
+        if (auto problem = ReplaceWhole(path, file.bytes))
+            return Refusal{"cannot write '" + path + "': " + *problem};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string DefaultDiscoverOutputDir(const std::string& inputPath)
+{
+    fs::path name = fs::path(inputPath).filename();
+    if (name.extension() == ".gz")
+        name = name.stem();
+    std::string stem = name.stem().string();
+    if (stem.empty() || stem == "-")
+        stem = "sequences";
+    return stem + ".kalvo";
+}
+
+Outcome RunDiscovery(const DiscoverSettings& settings, bool force, Discovery& discovery,
+                     const DiscoverProgressCallback& progress)
+{
+    discovery = Discovery{};
+    DiscoveryRun run(settings, discovery, progress);
+    if (auto refusal = run.Prepare(force))
+        return refusal;
+    if (auto refusal = run.Rounds())
+        return refusal;
+    return run.WriteFiles();
+}
+
+}  // namespace kalvo

@@ -1,0 +1,105 @@
+// discover/discovery.h: what a discovery is asked to do and what it found, as plain data.
+// A discovery is a set of ordinary seeded runs (restarts) plus what is computed
+// from their best states: significance against a control set, merged motifs,
+// site calls. Every restart can be repeated alone with `kalvo run PARAMS --seed S`.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/run_state.h"
+#include "report/run_summary.h"
+
+namespace kalvo {
+
+// Widths tried when the user names none: the usual span of transcription-factor sites.
+inline const std::vector<int> kDefaultDiscoverWidths = {8, 12, 16};
+
+struct DiscoverSettings {
+    std::string inputPath;                    // target FASTA
+    std::optional<std::string> controlPath;   // user's control FASTA; shuffled targets when not given
+    std::vector<int> widths = kDefaultDiscoverWidths;
+    int restarts = 8;                         // restarts per width and round
+    int iterations = 500;
+    bool mask = true;                         // low-complexity masking of the restarts
+    bool bothStrands = true;
+    bool oneSite = false;
+    int motifs = 3;                           // at most this many motifs, best first
+    double evalueThreshold = 0.05;            // a motif above it is never reported as significant
+    std::uint32_t seed = 1;
+    int jobs = 1;                             // restarts computed at the same time
+    std::string outputDir;                    // every file of the discovery goes here
+    std::string programVersion;
+};
+
+// One restart: an exact run, with the parameter file and seed that repeat it.
+struct RestartRecord {
+    int round = 1;                  // 1 for the first motif, 2 after its sites were masked, ...
+    int width = 0;
+    int index = 0;                  // 1..restarts within its round and width
+    std::string parameterFile;      // relative to the output folder, e.g. "runs/r1-w12-3.params"
+    std::string reportFile;         // relative to the output folder, e.g. "runs/r1-w12-3.txt"
+    std::uint32_t seed = 0;
+    double logLik = 0.0;            // the run's joint log-likelihood of its best state
+    int sites = 0;                  // sites of its best state
+    std::string consensus;
+    double log10EValue = 0.0;       // of its motif against the control set (after trimming)
+    int motifRank = 0;              // rank of the reported motif it was merged into; 0 for none
+};
+
+// One site call of a reported motif: a position whose word scores at or above the motif's threshold.
+struct CalledSite {
+    int seqIndex = 0;               // 0-based, input order
+    long long start = 0;            // 0-based leftmost position on the given strand
+    long long end = 0;              // exclusive
+    bool forward = true;            // '+' when on the given strand
+    double score = 0.0;             // log-likelihood ratio, motif (with its pairs) over background, natural log
+    std::string word;               // in motif orientation
+};
+
+// A motif as discovery reports it.
+struct DiscoveredMotif {
+    int rank = 0;                   // 1 = lowest E-value
+    std::string id;                 // unique within the discovery, e.g. "1-TGTGACA"
+    std::string consensus;
+    int width = 0;
+    double log10EValue = 0.0;       // E = p-value times the number of motifs tested
+    double log10PValue = 0.0;
+    bool significant = false;       // E-value at or below the settings' threshold
+    double threshold = 0.0;         // site score chosen to separate targets from controls
+    int targetHits = 0;             // test targets with a site at the threshold
+    int targets = 0;                // test targets scored
+    int controlHits = 0;
+    int controls = 0;
+    int foundBy = 0;                // restarts merged into this motif
+    int restartsTried = 0;          // restarts of its round
+    int trimmedLeft = 0;            // uninformative columns cut from the restart's motif
+    int trimmedRight = 0;
+    // The motif as a run summary: counts and shares of the sites it was
+    // estimated from, consensus, correlated pairs (columns of the trimmed motif),
+    // background. Logos and matrix formats are drawn from it.
+    RunSummary model;
+    RestartRecord source;           // the restart whose best state gave the motif
+    std::vector<CalledSite> sites;  // by sequence, then by position
+};
+
+struct Discovery {
+    DiscoverSettings settings;
+    std::vector<std::string> targetNames;     // header lines without '>'
+    std::vector<long long> targetLengths;
+    int trainingTargets = 0;                  // targets the restarts sampled
+    int testTargets = 0;                      // targets the significance was measured on
+    int controls = 0;                         // control sequences
+    long long controlResidues = 0;
+    std::string controlSource;                // "shuffled targets (dinucleotides kept)" or the control file
+    std::vector<DiscoveredMotif> motifs;      // significant ones, best first; may be empty
+    std::vector<RestartRecord> restarts;      // every restart of every round, in run order
+    int motifsTested = 0;                     // candidates scored against the control, all rounds
+    // E-value of the best candidate that was not significant (the reason the
+    // discovery stopped), when there was one.
+    std::optional<double> nextBestLog10EValue;
+};
+
+}  // namespace kalvo

@@ -1,0 +1,456 @@
+// discover/discovery_files.cpp: summary.json, sites, matrices and logos of a discovery, and its text summary.
+#include "discover/discovery_files.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+#include <string_view>
+#include <utility>
+
+#include "discover/fisher.h"
+#include "report/formats.h"
+#include "report/sequence_logo.h"
+#include "util/sequence_text.h"
+
+namespace kalvo {
+namespace {
+
+// Key and JSON text of its value, in writing order.
+using Members = std::vector<std::pair<std::string, std::string>>;
+
+// An object over several lines; indent is the indentation of its closing brace.
+std::string ObjectText(const Members& members, const std::string& indent)
+{
+    if (members.empty())
+        return "{}";
+    std::string out = "{\n";
+    for (std::size_t i = 0; i < members.size(); ++i)
+        out += indent + "  " + JsonString(members[i].first) + ": " + members[i].second +
+               (i + 1 < members.size() ? ",\n" : "\n");
+    return out + indent + "}";
+}
+
+// An array over several lines, one item a line.
+std::string ArrayText(const std::vector<std::string>& items, const std::string& indent)
+{
+    if (items.empty())
+        return "[]";
+    std::string out = "[\n";
+    for (std::size_t i = 0; i < items.size(); ++i)
+        out += indent + "  " + items[i] + (i + 1 < items.size() ? ",\n" : "\n");
+    return out + indent + "]";
+}
+
+std::string InlineObject(const Members& members)
+{
+    std::string out = "{";
+    for (std::size_t i = 0; i < members.size(); ++i)
+        out += (i == 0 ? "" : ", ") + JsonString(members[i].first) + ": " + members[i].second;
+    return out + "}";
+}
+
+template <typename Range, typename Format>
+std::string InlineArray(const Range& values, Format format)
+{
+    std::string out = "[";
+    bool first = true;
+    for (const auto& value : values) {
+        out += first ? "" : ", ";
+        first = false;
+        out += format(value);
+    }
+    return out + "]";
+}
+
+std::string IntText(long long value) { return std::to_string(value); }
+
+std::string BoolText(bool value) { return value ? "true" : "false"; }
+
+std::string JoinedWidths(const std::vector<int>& widths, const std::string& separator)
+{
+    std::string out;
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        out += (i == 0 ? "" : separator) + std::to_string(widths[i]);
+    return out;
+}
+
+// A word the shell passes on as it is; anything else in single quotes.
+std::string ShellQuoted(std::string_view text)
+{
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("_./,:=@%+-").find(c) != std::string_view::npos;
+    });
+    if (plain)
+        return std::string(text);
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// A header as one tab-separated field: tabs and line breaks would split the line, so they become blanks.
+std::string TsvField(std::string_view text)
+{
+    std::string out(text);
+    std::replace_if(out.begin(), out.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return out;
+}
+
+std::string TargetName(const Discovery& discovery, int seqIndex)
+{
+    const auto index = static_cast<std::size_t>(seqIndex);
+    return seqIndex >= 0 && index < discovery.targetNames.size() ? discovery.targetNames[index] : std::string();
+}
+
+long long TargetLength(const Discovery& discovery, int seqIndex)
+{
+    const auto index = static_cast<std::size_t>(seqIndex);
+    return seqIndex >= 0 && index < discovery.targetLengths.size() ? discovery.targetLengths[index] : 0;
+}
+
+// Logos are named by position, so that two motifs can never share a file.
+std::string LogoName(std::size_t position, bool reverse)
+{
+    return "logo-" + std::to_string(position + 1) + (reverse ? "-rc.svg" : ".svg");
+}
+
+std::string RepeatCommand(const RestartRecord& restart)
+{
+    return "kalvo run " + ShellQuoted(restart.parameterFile) + " --seed " + std::to_string(restart.seed);
+}
+
+std::string PairJson(const GroupNode& group)
+{
+    Members cells;
+    const int letters = static_cast<int>(group.positions.size());
+    for (std::size_t w = 0; w < group.counts.size(); ++w)
+        if (group.counts[w] > 0)
+            cells.emplace_back(WordFromIndex(w, letters), IntText(group.counts[w]));
+    return InlineObject({{"columns", InlineArray(group.positions, [](int p) { return IntText(p + 1); })},
+                         {"log_bf", JsonNumber(group.logBF)},
+                         {"counts", InlineObject(cells)}});
+}
+
+std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, std::size_t position)
+{
+    const std::string indent = "    ";
+    std::vector<std::string> matrix;
+    for (const std::array<double, 4>& row : MemeRows(motif.model))
+        matrix.push_back(InlineArray(row, JsonNumber));
+    std::vector<std::string> counts;
+    for (const std::array<int, 4>& row : motif.model.counts)
+        counts.push_back(InlineArray(row, [](int n) { return IntText(n); }));
+    std::vector<std::string> pairs;
+    for (const GroupNode& group : motif.model.groups)
+        pairs.push_back(PairJson(group));
+    const RestartRecord& source = motif.source;
+    return ObjectText(
+        {{"rank", IntText(motif.rank)},
+         {"id", JsonString(id)},
+         {"consensus", JsonString(motif.consensus)},
+         {"width", IntText(motif.width)},
+         {"evalue", JsonString(FormatEValue(motif.log10EValue))},
+         {"log10_evalue", JsonNumber(motif.log10EValue)},
+         {"log10_pvalue", JsonNumber(motif.log10PValue)},
+         {"significant", BoolText(motif.significant)},
+         {"threshold", JsonNumber(motif.threshold)},
+         {"sites", IntText(static_cast<long long>(motif.sites.size()))},
+         {"target_hits", IntText(motif.targetHits)},
+         {"targets", IntText(motif.targets)},
+         {"control_hits", IntText(motif.controlHits)},
+         {"controls", IntText(motif.controls)},
+         {"found_by", IntText(motif.foundBy)},
+         {"restarts", IntText(motif.restartsTried)},
+         {"trimmed_left", IntText(motif.trimmedLeft)},
+         {"trimmed_right", IntText(motif.trimmedRight)},
+         {"matrix_sites", IntText(motif.model.numSites)},
+         {"matrix", ArrayText(matrix, indent + "  ")},
+         {"counts", ArrayText(counts, indent + "  ")},
+         {"pairs", ArrayText(pairs, indent + "  ")},
+         {"source", InlineObject({{"parameter_file", JsonString(source.parameterFile)},
+                                  {"report_file", JsonString(source.reportFile)},
+                                  {"seed", IntText(source.seed)},
+                                  {"round", IntText(source.round)},
+                                  {"width", IntText(source.width)},
+                                  {"restart", IntText(source.index)}})},
+         {"logo", JsonString(LogoName(position, false))},
+         {"logo_reverse", JsonString(LogoName(position, true))}},
+        indent);
+}
+
+std::string RestartJson(const RestartRecord& restart)
+{
+    return InlineObject({{"round", IntText(restart.round)},
+                         {"width", IntText(restart.width)},
+                         {"index", IntText(restart.index)},
+                         {"parameter_file", JsonString(restart.parameterFile)},
+                         {"report_file", JsonString(restart.reportFile)},
+                         {"seed", IntText(restart.seed)},
+                         {"log_likelihood", JsonNumber(restart.logLik)},
+                         {"sites", IntText(restart.sites)},
+                         {"consensus", JsonString(restart.consensus)},
+                         {"evalue", JsonString(FormatEValue(restart.log10EValue))},
+                         {"log10_evalue", JsonNumber(restart.log10EValue)},
+                         {"motif", restart.motifRank > 0 ? IntText(restart.motifRank) : "null"},
+                         {"repeat", JsonString(RepeatCommand(restart))}});
+}
+
+std::string ParametersJson(const DiscoverSettings& settings)
+{
+    return ObjectText({{"input", JsonString(settings.inputPath)},
+                       {"control", settings.controlPath ? JsonString(*settings.controlPath) : "null"},
+                       {"widths", InlineArray(settings.widths, [](int w) { return IntText(w); })},
+                       {"restarts", IntText(settings.restarts)},
+                       {"iterations", IntText(settings.iterations)},
+                       {"mask", BoolText(settings.mask)},
+                       {"both_strands", BoolText(settings.bothStrands)},
+                       {"one_site", BoolText(settings.oneSite)},
+                       {"motifs", IntText(settings.motifs)},
+                       {"evalue_threshold", JsonNumber(settings.evalueThreshold)},
+                       {"seed", IntText(settings.seed)}},
+                      "  ");
+}
+
+int TotalPairs(const Discovery& discovery)
+{
+    std::size_t pairs = 0;
+    for (const DiscoveredMotif& motif : discovery.motifs)
+        pairs += motif.model.groups.size();
+    return static_cast<int>(pairs);
+}
+
+std::string Padded(const std::string& text, std::size_t width, bool right)
+{
+    if (text.size() >= width)
+        return text;
+    const std::string fill(width - text.size(), ' ');
+    return right ? fill + text : text + fill;
+}
+
+// The motif table of the text summary; a long consensus is cut so that a line fits 80 columns.
+std::string MotifTable(const Discovery& discovery)
+{
+    constexpr std::size_t kLongest = 30;
+    std::size_t consensusWidth = 9;
+    for (const DiscoveredMotif& motif : discovery.motifs)
+        consensusWidth = std::max(consensusWidth, std::min(motif.consensus.size(), kLongest));
+    std::string out = "rank  " + Padded("consensus", consensusWidth, false) + "  width  E-value     sites  found by\n";
+    for (const DiscoveredMotif& motif : discovery.motifs) {
+        std::string consensus = motif.consensus;
+        if (consensus.size() > kLongest)
+            consensus = consensus.substr(0, kLongest - 3) + "...";
+        out += Padded(std::to_string(motif.rank), 4, true) + "  " + Padded(consensus, consensusWidth, false) + "  " +
+               Padded(std::to_string(motif.width), 5, true) + "  " + Padded(FormatEValue(motif.log10EValue), 9, false) +
+               "  " + Padded(std::to_string(motif.sites.size()), 6, true) + "  " + std::to_string(motif.foundBy) +
+               " of " + std::to_string(motif.restartsTried) + "\n";
+    }
+    return out;
+}
+
+std::string Plural(long long count, const std::string& word)
+{
+    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery)
+{
+    std::vector<std::string> ids;
+    std::set<std::string> used;
+    for (std::size_t i = 0; i < discovery.motifs.size(); ++i) {
+        std::string id = discovery.motifs[i].id;
+        // Blanks end a name in MEME and JASPAR headers; control characters have no place in one.
+        std::replace_if(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }, '_');
+        const std::string position = std::to_string(i + 1);
+        if (id.empty())
+            id = std::string("motif-").append(position);
+        while (used.count(id) > 0)
+            id.append("-").append(position);
+        used.insert(id);
+        ids.push_back(std::move(id));
+    }
+    return ids;
+}
+
+std::string DiscoverCommand(const DiscoverSettings& settings)
+{
+    std::string out = "kalvo discover " + ShellQuoted(settings.inputPath);
+    if (!settings.widths.empty())
+        out += " --widths " + JoinedWidths(settings.widths, ",");
+    if (settings.controlPath)
+        out += " --control " + ShellQuoted(*settings.controlPath);
+    out += " --motifs " + std::to_string(settings.motifs) + " --restarts " + std::to_string(settings.restarts) +
+           " --iterations " + std::to_string(settings.iterations) + " --evalue " +
+           JsonNumber(settings.evalueThreshold);
+    out += settings.mask ? "" : " --no-mask";
+    out += settings.oneSite ? " --one-site" : "";
+    out += settings.bothStrands ? "" : " --given-strand";
+    return out + " --seed " + std::to_string(settings.seed);
+}
+
+std::string DiscoverySummaryJson(const Discovery& discovery)
+{
+    const DiscoverSettings& settings = discovery.settings;
+    const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    std::vector<std::string> motifs;
+    for (std::size_t i = 0; i < discovery.motifs.size(); ++i)
+        motifs.push_back(MotifJson(discovery.motifs[i], ids[i], i));
+    std::vector<std::string> restarts;
+    for (const RestartRecord& restart : discovery.restarts)
+        restarts.push_back(RestartJson(restart));
+    const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
+    return ObjectText(
+               {{"schema", "1"},
+                {"program", JsonString("kalvo")},
+                {"version", JsonString(settings.programVersion)},
+                {"command", JsonString(DiscoverCommand(settings))},
+                {"seed", IntText(settings.seed)},
+                {"parameters", ParametersJson(settings)},
+                {"targets", IntText(static_cast<long long>(discovery.targetNames.size()))},
+                {"training_targets", IntText(discovery.trainingTargets)},
+                {"test_targets", IntText(discovery.testTargets)},
+                {"controls", IntText(discovery.controls)},
+                {"control_residues", IntText(discovery.controlResidues)},
+                {"control_source", JsonString(discovery.controlSource)},
+                {"motifs_tested", IntText(discovery.motifsTested)},
+                {"next_best_evalue", nextBest ? JsonString(FormatEValue(*nextBest)) : "null"},
+                {"next_best_log10_evalue", nextBest ? JsonNumber(*nextBest) : "null"},
+                {"matrix_note", JsonString("motifs.meme and motifs.jaspar hold each motif's column matrix only: its "
+                                           "correlated column pairs (\"pairs\") are not expressible there, while "
+                                           "the site scores and E-values count them")},
+                {"restarts_run_from", JsonString("the output folder")},
+                {"motifs", ArrayText(motifs, "  ")},
+                {"restarts", ArrayText(restarts, "  ")}},
+               "") +
+           "\n";
+}
+
+std::string SitesTable(const Discovery& discovery)
+{
+    std::string out = "motif\tseq_index\tsequence\tstart\tend\tstrand\tscore\tword\n";
+    for (const DiscoveredMotif& motif : discovery.motifs)
+        for (const CalledSite& site : motif.sites)
+            out += std::to_string(motif.rank) + "\t" + std::to_string(site.seqIndex) + "\t" +
+                   TsvField(TargetName(discovery, site.seqIndex)) + "\t" + std::to_string(site.start) + "\t" +
+                   std::to_string(site.end) + "\t" + (site.forward ? "+" : "-") + "\t" + FixedText(site.score, 3) +
+                   "\t" + TsvField(site.word) + "\n";
+    return out;
+}
+
+std::string SitesBed(const Discovery& discovery)
+{
+    const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    std::string out;
+    for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
+        const DiscoveredMotif& motif = discovery.motifs[m];
+        double best = -std::numeric_limits<double>::infinity();
+        for (const CalledSite& site : motif.sites)
+            best = std::max(best, site.score);
+        for (const CalledSite& site : motif.sites) {
+            const std::string name = TargetName(discovery, site.seqIndex);
+            out += BedLine({name, TargetLength(discovery, site.seqIndex), site.seqIndex, site.start,
+                            site.end - site.start, site.forward, ids[m], BedScore(site.score, best)});
+        }
+    }
+    return out;
+}
+
+std::string DiscoveryMeme(const Discovery& discovery)
+{
+    const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    // Every motif is scored against the background of the targets; with no motif there is none to name.
+    std::string out = discovery.motifs.empty()
+                          ? MemeHeader({0.25, 0.25, 0.25, 0.25}, discovery.settings.bothStrands,
+                                       "uniform: no motif was reported")
+                          : MemeHeader(discovery.motifs.front().model.bgFreq, discovery.settings.bothStrands,
+                                       "from the target sequences");
+    for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
+        const DiscoveredMotif& motif = discovery.motifs[m];
+        out += MemeMatrix(motif.model, ids[m], motif.consensus, static_cast<int>(motif.sites.size()),
+                          FormatEValue(motif.log10EValue));
+    }
+    return out;
+}
+
+std::string DiscoveryJaspar(const Discovery& discovery)
+{
+    const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    std::string out;
+    for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
+        const DiscoveredMotif& motif = discovery.motifs[m];
+        out += JasparCounts(motif.model, ids[m], motif.consensus.empty() ? std::string("motif") : motif.consensus);
+    }
+    return out;
+}
+
+std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery)
+{
+    std::vector<DiscoveryFile> files = {{"summary.json", DiscoverySummaryJson(discovery)},
+                                        {"sites.tsv", SitesTable(discovery)},
+                                        {"sites.bed", SitesBed(discovery)},
+                                        {"motifs.meme", DiscoveryMeme(discovery)},
+                                        {"motifs.jaspar", DiscoveryJaspar(discovery)}};
+    for (std::size_t m = 0; m < discovery.motifs.size(); ++m)
+        for (bool reverse : {false, true}) {
+            LogoOptions options;
+            options.reverseComplement = reverse;
+            files.push_back({LogoName(m, reverse), SequenceLogoSvg(discovery.motifs[m].model, options)});
+        }
+    return files;
+}
+
+std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& outputDir)
+{
+    const DiscoverSettings& settings = discovery.settings;
+    const std::string threshold = JsonNumber(settings.evalueThreshold);
+    std::string out = "kalvo discover: " + Plural(static_cast<long long>(discovery.motifs.size()), "motif") +
+                      " in " + settings.inputPath + "\n";
+    out += "Targets:  " + Plural(static_cast<long long>(discovery.targetNames.size()), "sequence") +
+           "; the restarts sampled " + std::to_string(discovery.trainingTargets) + ", the test used " +
+           std::to_string(discovery.testTargets) + "\n";
+    out += "Controls: " + Plural(discovery.controls, "sequence") + ", " + Plural(discovery.controlResidues, "residue") +
+           ": " + discovery.controlSource + "\n";
+    out += "Search:   widths " + JoinedWidths(settings.widths, ", ") + "; " +
+           Plural(settings.restarts, "restart") + " per width and round, " + std::to_string(settings.iterations) +
+           " iterations, seed " + std::to_string(settings.seed) + "\n";
+    out += "          " + Plural(discovery.motifsTested, "candidate") + " tested against the controls\n\n";
+
+    const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
+    if (discovery.motifs.empty()) {
+        out += "no motif with E-value <= " + threshold;
+        if (nextBest)
+            out += " (best candidate E = " + FormatEValue(*nextBest) + ")";
+        else if (discovery.motifsTested == 0)
+            out += " (no candidate was tested)";
+        out += "\n";
+    } else {
+        out += MotifTable(discovery);
+        if (nextBest)
+            out += "The next candidate (E = " + FormatEValue(*nextBest) + ") is above " + threshold +
+                   ": the search stopped there.\n";
+        if (const int pairs = TotalPairs(discovery); pairs > 0)
+            out += Plural(pairs, "correlated column pair") +
+                   ": drawn in the logos and listed in summary.json;\n"
+                   "motifs.meme and motifs.jaspar hold the column matrices only.\n";
+    }
+
+    out += "\nFiles in " + (outputDir.empty() ? std::string(".") : outputDir) + ":\n";
+    out += "  summary.json          everything, ranked motifs first, every restart and seed\n";
+    out += "  sites.tsv, sites.bed  the called sites of every motif\n";
+    out += "  motifs.meme           the matrices, for Tomtom and FIMO (also motifs.jaspar)\n";
+    if (!discovery.motifs.empty())
+        out += "  logo-K.svg            sequence logo of motif K (logo-K-rc.svg: other strand)\n";
+    out += "  runs/                 each restart's parameter file and report\n";
+
+    const RestartRecord* example = !discovery.motifs.empty() ? &discovery.motifs.front().source
+                                   : !discovery.restarts.empty() ? &discovery.restarts.front()
+                                                                 : nullptr;
+    if (example != nullptr)
+        out += "Repeat a restart" + std::string(discovery.motifs.empty() ? "" : " (the one behind motif 1)") +
+               ":\n  cd " + ShellQuoted(outputDir.empty() ? "." : outputDir) + " && " + RepeatCommand(*example) + "\n";
+    return out;
+}
+
+}  // namespace kalvo

@@ -1,0 +1,45 @@
+// discover/discovery_files.h: the content of every file a discovery leaves in its output folder, and its text summary.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "discover/discovery.h"
+
+namespace kalvo {
+
+// One output file of a discovery: its name relative to the output folder and its bytes.
+struct DiscoveryFile {
+    std::string name;
+    std::string bytes;
+};
+
+// Every file of the folder except runs/ (the restarts write their own files):
+// summary.json, sites.tsv, sites.bed, motifs.meme, motifs.jaspar, logo-K.svg and logo-K-rc.svg.
+std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery);
+
+// The motif names every file uses, in rank order: the motifs' ids made safe for
+// the matrix formats (no blanks, never empty) and distinct.
+std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery);
+
+// Everything the discovery found, with the settings, the command and every restart's seed.
+std::string DiscoverySummaryJson(const Discovery& discovery);
+
+// One line per called site, motifs in rank order, under a header line; tab-separated.
+std::string SitesTable(const Discovery& discovery);
+
+// BED6 of the called sites, in the order of SitesTable; genome coordinates where a target's name gives them.
+std::string SitesBed(const Discovery& discovery);
+
+// All motifs in MEME minimal format, nsites the called sites and E their E-value.
+std::string DiscoveryMeme(const Discovery& discovery);
+
+// All motifs as JASPAR counts.
+std::string DiscoveryJaspar(const Discovery& discovery);
+
+// The `kalvo discover` command that repeats the discovery (the output folder aside), shell-quoted.
+std::string DiscoverCommand(const DiscoverSettings& settings);
+
+// The one-screen text summary printed at the end of `kalvo discover`.
+std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& outputDir);
+
+}  // namespace kalvo

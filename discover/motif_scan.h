@@ -1,0 +1,80 @@
+// discover/motif_scan.h: a run's motif as a scanner: how well every word of a sequence fits it.
+// A word is scored as the run's own model scores it: the columns outside every
+// correlated group each with their shares, each group with its joint cell,
+// over the run's background (first-order Markov). Pseudocounts keep unseen
+// letters finite. Scores are natural logs of the likelihood ratio.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/run_state.h"
+
+namespace kalvo {
+
+// What a motif is estimated from: counts of its sites, its correlated groups, the background.
+struct MotifModel {
+    int width = 0;
+    int numSites = 0;
+    std::vector<std::array<int, 4>> counts;  // per column, A, C, G, T
+    std::vector<GroupNode> groups;           // columns and joint counts; probs and logBF as reported
+    std::array<double, 4> bgFreq{};
+    std::array<double, 16> bgTrans{};        // P(b | a) at 4a + b
+    double pseudocount = 1.0;                // per letter
+};
+
+// The motif of a run whose best state has been installed (no pseudocounts in its counts).
+MotifModel ModelOfRun(const CMotifSampler& run);
+
+// The model restricted to columns [left, width - right): groups with a column cut off are dropped.
+MotifModel TrimModel(const MotifModel& model, int left, int right);
+
+// Letter codes of a sequence: A 0, C 1, G 2, T 3, anything else 4 (no word holding it is scored).
+std::vector<std::uint8_t> EncodeSequence(std::string_view sequence);
+
+inline constexpr double kNoScore = -std::numeric_limits<double>::infinity();
+
+// A model turned into tables of logarithms, for scanning many sequences.
+class MotifScanner {
+public:
+    explicit MotifScanner(const MotifModel& model);
+    int Width() const { return m_width; }
+    // Score of the word starting at codes[0] (width letters), or kNoScore when it holds a code 4.
+    double ScoreCodes(const std::uint8_t* codes) const;
+    // Scores of every start of a sequence on the given strand (forward) and of the
+    // reverse complement of the same window (reverse), both indexed by leftmost
+    // position; the buffers are resized to max(0, L - W + 1).
+    void ScoreSequence(const std::vector<std::uint8_t>& codes, bool bothStrands, std::vector<double>& forward,
+                       std::vector<double>& reverse) const;
+    // Best score of a sequence over both strands (or the given one); kNoScore when no word can be scored.
+    double BestScore(const std::vector<std::uint8_t>& codes, bool bothStrands) const;
+
+private:
+    int m_width = 0;
+    std::vector<double> m_columnLog;   // 4 per column; 0 for columns inside a group
+    struct GroupTable {
+        std::vector<int> columns;
+        std::vector<double> cellLog;   // 4^size cells by word index
+    };
+    std::vector<GroupTable> m_groups;
+    std::array<double, 4> m_bgFirstLog{};
+    std::array<double, 16> m_bgTransLog{};
+};
+
+// A site found by scanning: leftmost position on the given strand, strand, score.
+struct ScanHit {
+    long long start = 0;
+    bool forward = true;
+    double score = 0.0;
+};
+
+// Positions of a sequence scoring at or above the threshold, on the searched
+// strands, none overlapping another: the best first, then the best of what is
+// left. Returned by position.
+std::vector<ScanHit> CallHits(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, bool bothStrands,
+                              double threshold);
+
+}  // namespace kalvo

@@ -1,0 +1,32 @@
+// discover/shuffle.h: shuffled copies of sequences that keep every dinucleotide count, for the control set.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvo {
+
+// xoshiro256** seeded through splitmix64: the same seed gives the same draws on every machine.
+class ShuffleRandom {
+public:
+    explicit ShuffleRandom(std::uint64_t seed);
+    // The next 64 random bits.
+    std::uint64_t Next();
+    // Uniform in 0..n-1 without modulo bias (0 when n is 0).
+    std::uint64_t Below(std::uint64_t n);
+
+private:
+    std::uint64_t m_state[4];
+};
+
+// A uniformly drawn sequence with exactly the dinucleotide counts, first letter and last letter
+// of `sequence` (Euler-path shuffle). Every byte is a letter; lengths 0..2 come back unchanged.
+std::string ShuffleDinucleotides(std::string_view sequence, ShuffleRandom& random);
+
+// `copies` shuffles of every sequence from one generator seeded with `seed`, copy-major:
+// element c·n + i is copy c of sequence i (n sequences). Empty when copies <= 0.
+std::vector<std::string> ShuffledControls(const std::vector<std::string>& sequences, int copies,
+                                          std::uint64_t seed);
+
+}  // namespace kalvo

@@ -1,0 +1,46 @@
+// discover/significance.cpp: the best separating threshold of a motif and its E-value.
+#include "discover/significance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "discover/fisher.h"
+
+namespace kalvo {
+
+Separation BestSeparation(std::vector<double> targetBest, std::vector<double> controlBest)
+{
+    std::sort(targetBest.begin(), targetBest.end(), std::greater<>());
+    std::sort(controlBest.begin(), controlBest.end(), std::greater<>());
+    Separation best;
+    best.targets = static_cast<int>(targetBest.size());
+    best.controls = static_cast<int>(controlBest.size());
+    best.threshold = targetBest.empty() ? 0.0 : std::numeric_limits<double>::infinity();
+    std::size_t controlHits = 0;
+    for (std::size_t i = 0; i < targetBest.size(); ++i) {
+        const double threshold = targetBest[i];
+        if (!std::isfinite(threshold))
+            break;
+        // Only the last of equal scores is a split: all of them are above the threshold.
+        if (i + 1 < targetBest.size() && targetBest[i + 1] == threshold)
+            continue;
+        while (controlHits < controlBest.size() && controlBest[controlHits] >= threshold)
+            ++controlHits;
+        const int targetHits = static_cast<int>(i + 1);
+        const double log10P = Log10FisherEnrichment(targetHits, best.targets, static_cast<int>(controlHits),
+                                                    best.controls);
+        if (log10P < best.log10P) {
+            best.log10P = log10P;
+            best.threshold = threshold;
+            best.targetHits = targetHits;
+            best.controlHits = static_cast<int>(controlHits);
+        }
+    }
+    return best;
+}
+
+double Log10EValue(double log10P, int tests) { return log10P + std::log10(std::max(1, tests)); }
+
+}  // namespace kalvo

@@ -1,0 +1,26 @@
+// discover/significance.h: how well a motif separates target sequences from control sequences.
+// Each sequence counts once, by its best site; a score threshold splits both
+// sets into sequences with a site and without, and a one-sided Fisher exact
+// test says how unlikely that many targets with a site would be by chance.
+#pragma once
+#include <vector>
+
+namespace kalvo {
+
+struct Separation {
+    double threshold = 0.0;   // a sequence has a site when its best score is at least this
+    int targetHits = 0;
+    int targets = 0;
+    int controlHits = 0;
+    int controls = 0;
+    double log10P = 0.0;      // one-sided Fisher exact test; 0 when nothing separates
+};
+
+// The threshold, among the targets' best scores, whose split has the smallest p-value.
+// Sequences without a scorable word carry -infinity and never have a site.
+Separation BestSeparation(std::vector<double> targetBest, std::vector<double> controlBest);
+
+// log10 of the E-value of a p-value after `tests` motifs were tested.
+double Log10EValue(double log10P, int tests);
+
+}  // namespace kalvo

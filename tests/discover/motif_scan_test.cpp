@@ -1,0 +1,120 @@
+// tests/discover/motif_scan_test.cpp: words scored as the run's model scores them, site calls at a threshold.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "discover/motif_scan.h"
+
+namespace kalvo {
+namespace {
+
+// A model of `sites` identical words over a uniform background, pseudocount 1.
+MotifModel ModelOf(const std::string& word, int sites)
+{
+    MotifModel model;
+    model.width = static_cast<int>(word.size());
+    model.numSites = sites;
+    for (char letter : word) {
+        std::array<int, 4> column{};
+        column[static_cast<std::size_t>(std::string("ACGT").find(letter))] = sites;
+        model.counts.push_back(column);
+    }
+    model.bgFreq.fill(0.25);
+    model.bgTrans.fill(0.25);
+    return model;
+}
+
+double Score(const MotifScanner& scanner, const std::string& word)
+{
+    const auto codes = EncodeSequence(word);
+    return scanner.ScoreCodes(codes.data());
+}
+
+TEST(MotifScan, WordScoreIsTheLogRatioWithPseudocountsOverTheBackground)
+{
+    const MotifScanner scanner(ModelOf("AC", 6));
+    // (6 + 1) / (6 + 4) per matching column, 1 / 10 otherwise, over 0.25 per letter.
+    EXPECT_NEAR(Score(scanner, "AC"), 2 * std::log(0.7 / 0.25), 1e-12);
+    EXPECT_NEAR(Score(scanner, "AG"), std::log(0.7 / 0.25) + std::log(0.1 / 0.25), 1e-12);
+    EXPECT_EQ(Score(scanner, "AN"), kNoScore);
+}
+
+TEST(MotifScan, CorrelatedPairScoresWordsThatAMatrixCannotTellApart)
+{
+    // Columns 0 and 1 each half A, half T; together only AT and TA occur.
+    MotifModel model;
+    model.width = 2;
+    model.numSites = 8;
+    model.counts = {{4, 0, 0, 4}, {4, 0, 0, 4}};
+    model.bgFreq.fill(0.25);
+    model.bgTrans.fill(0.25);
+    const MotifScanner matrixOnly(model);
+    EXPECT_DOUBLE_EQ(Score(matrixOnly, "AT"), Score(matrixOnly, "AA"));
+
+    GroupNode pair;
+    pair.size = 2;
+    pair.positions = {0, 1};
+    pair.counts.assign(16, 0);
+    pair.counts[0 * 4 + 3] = 4;  // AT
+    pair.counts[3 * 4 + 0] = 4;  // TA
+    model.groups.push_back(pair);
+    const MotifScanner withPair(model);
+    EXPECT_GT(Score(withPair, "AT"), Score(withPair, "AA") + 2.0);
+    EXPECT_DOUBLE_EQ(Score(withPair, "AT"), Score(withPair, "TA"));
+}
+
+TEST(MotifScan, ReverseStrandScoresAreIndexedByLeftmostPosition)
+{
+    const MotifScanner scanner(ModelOf("AACG", 10));
+    // CGTT at 3 is the reverse complement of AACG.
+    const auto codes = EncodeSequence("GGGCGTTGG");
+    std::vector<double> forward;
+    std::vector<double> reverse;
+    scanner.ScoreSequence(codes, true, forward, reverse);
+    ASSERT_EQ(reverse.size(), 6u);
+    EXPECT_DOUBLE_EQ(reverse[3], Score(scanner, "AACG"));
+    EXPECT_DOUBLE_EQ(scanner.BestScore(codes, true), reverse[3]);
+    EXPECT_LT(scanner.BestScore(codes, false), reverse[3]);
+
+    const auto hits = CallHits(scanner, codes, true, reverse[3]);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].start, 3);
+    EXPECT_FALSE(hits[0].forward);
+}
+
+TEST(MotifScan, CallsAreAtOrAboveTheThresholdAndNeverOverlap)
+{
+    const MotifScanner scanner(ModelOf("AAAA", 10));
+    // A run of eight A: five windows score the top; only two fit side by side.
+    const auto codes = EncodeSequence("CAAAAAAAACGAAAAC");
+    const double top = Score(scanner, "AAAA");
+    const auto hits = CallHits(scanner, codes, false, top);
+    ASSERT_EQ(hits.size(), 2u + 1u);
+    EXPECT_EQ(hits[0].start, 1);  // the leftmost of equal scores comes first
+    EXPECT_EQ(hits[1].start, 5);
+    EXPECT_EQ(hits[2].start, 11);
+    for (const ScanHit& hit : hits)
+        EXPECT_GE(hit.score, top);
+    EXPECT_TRUE(CallHits(scanner, codes, false, std::nextafter(top, 100.0)).empty());
+}
+
+TEST(MotifScan, TrimmingDropsPairsThatLoseAColumnAndShiftsTheRest)
+{
+    MotifModel model = ModelOf("ACGTAC", 5);
+    GroupNode inside;
+    inside.size = 2;
+    inside.positions = {3, 2};
+    inside.counts.assign(16, 0);
+    GroupNode cut = inside;
+    cut.positions = {0, 4};
+    model.groups = {inside, cut};
+    const MotifModel trimmed = TrimModel(model, 1, 1);
+    EXPECT_EQ(trimmed.width, 4);
+    EXPECT_EQ(trimmed.counts.front(), model.counts[1]);
+    ASSERT_EQ(trimmed.groups.size(), 1u);
+    EXPECT_THAT(trimmed.groups[0].positions, ::testing::ElementsAre(2, 1));
+}
+
+}  // namespace
+}  // namespace kalvo
