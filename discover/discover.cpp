@@ -188,6 +188,8 @@ private:
                     const std::string& fasta);
     Candidate Trimmed(const RestartResult& restart);
     Separation Separate(const MotifScanner& scanner) const;
+    // Site-call threshold of a motif, from every window of targets and controls scoring at least `floor`.
+    double CallThreshold(const MotifScanner& scanner, double floor) const;
     void CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, double threshold);
     bool Report(long long iterationsMore, int restartsMore);
 
@@ -417,6 +419,32 @@ Candidate DiscoveryRun::Trimmed(const RestartResult& restart)
     return best;
 }
 
+double DiscoveryRun::CallThreshold(const MotifScanner& scanner, double floor) const
+{
+    // Windows below the sequence-level threshold's neighbourhood never decide the
+    // site threshold; keeping only those above `floor` bounds the memory.
+    auto windows = [&](const std::vector<std::vector<std::uint8_t>>& sets, long long& counted) {
+        std::vector<double> kept;
+        std::vector<double> forward;
+        std::vector<double> reverse;
+        for (const auto& codes : sets) {
+            scanner.ScoreSequence(codes, m_settings.bothStrands, forward, reverse);
+            counted += static_cast<long long>(forward.size());
+            for (std::size_t p = 0; p < forward.size(); ++p) {
+                const double score = reverse.empty() ? forward[p] : std::max(forward[p], reverse[p]);
+                if (score >= floor)
+                    kept.push_back(score);
+            }
+        }
+        return kept;
+    };
+    long long targetWindows = 0;
+    long long controlWindows = 0;
+    std::vector<double> targets = windows(m_targetCodes, targetWindows);
+    std::vector<double> controls = windows(m_controlCodes, controlWindows);
+    return SiteThreshold(std::move(targets), targetWindows, std::move(controls), controlWindows);
+}
+
 void DiscoveryRun::CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, double threshold)
 {
     const MotifScanner scanner(model);
@@ -556,7 +584,11 @@ Outcome DiscoveryRun::Rounds()
             motif.log10PValue = chosen->separation.log10P;
             motif.log10EValue = log10E;
             motif.significant = true;
-            motif.threshold = chosen->separation.threshold;
+            // Sites are called where a window is more likely a site than not; the
+            // sequence-level threshold only measures significance. Windows far below it never matter.
+            motif.threshold = CallThreshold(MotifScanner(chosen->model), chosen->separation.threshold - 6.0);
+            if (!std::isfinite(motif.threshold))
+                motif.threshold = chosen->separation.threshold;
             motif.targetHits = chosen->separation.targetHits;
             motif.targets = chosen->separation.targets;
             motif.controlHits = chosen->separation.controlHits;

@@ -68,7 +68,7 @@ struct DiscoveredMotif {
     double log10EValue = 0.0;       // E = p-value times the number of motifs tested
     double log10PValue = 0.0;
     bool significant = false;       // E-value at or below the settings' threshold
-    double threshold = 0.0;         // site score chosen to separate targets from controls
+    double threshold = 0.0;         // sites are the windows scoring at least this (see SiteThreshold)
     int targetHits = 0;             // test targets with a site at the threshold
     int targets = 0;                // test targets scored
     int controlHits = 0;

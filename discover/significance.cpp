@@ -41,6 +41,31 @@ Separation BestSeparation(std::vector<double> targetBest, std::vector<double> co
     return best;
 }
 
+double SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
+                     long long controlWindows)
+{
+    std::sort(targetScores.begin(), targetScores.end(), std::greater<>());
+    std::sort(controlScores.begin(), controlScores.end(), std::greater<>());
+    const double scale = controlWindows > 0 ? static_cast<double>(targetWindows) / static_cast<double>(controlWindows)
+                                            : 0.0;
+    double bestThreshold = std::numeric_limits<double>::infinity();
+    double bestGain = 0.0;
+    std::size_t controlHits = 0;
+    for (std::size_t i = 0; i < targetScores.size(); ++i) {
+        const double threshold = targetScores[i];
+        if (i + 1 < targetScores.size() && targetScores[i + 1] == threshold)
+            continue;
+        while (controlHits < controlScores.size() && controlScores[controlHits] >= threshold)
+            ++controlHits;
+        const double gain = static_cast<double>(i + 1) - 2.0 * scale * static_cast<double>(controlHits);
+        if (gain > bestGain) {
+            bestGain = gain;
+            bestThreshold = threshold;
+        }
+    }
+    return bestThreshold;
+}
+
 double Log10EValue(double log10P, int tests) { return log10P + std::log10(std::max(1, tests)); }
 
 }  // namespace kalvo

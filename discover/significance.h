@@ -20,6 +20,15 @@ struct Separation {
 // Sequences without a scorable word carry -infinity and never have a site.
 Separation BestSeparation(std::vector<double> targetBest, std::vector<double> controlBest);
 
+// The site-call threshold: the score t that maximises calls(t) − 2·false(t),
+// where calls are the target windows scoring at least t and false(t) the
+// control windows that do, scaled to the targets' number of windows: each
+// call expected to be true counts +1, each expected to be false −1. Scores
+// are of windows (the better strand of each); `targetWindows` and
+// `controlWindows` count every scored window, the listed ones included.
+double SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
+                     long long controlWindows);
+
 // log10 of the E-value of a p-value after `tests` motifs were tested.
 double Log10EValue(double log10P, int tests);
 
