@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -131,29 +132,33 @@ std::vector<int> AllIndexes(std::size_t n)
     return all;
 }
 
-// The restart's run summary cut to the motif's columns: what logos and matrices are drawn from.
-RunSummary TrimSummary(const RunSummary& summary, const MotifModel& trimmed, int left)
+// The restart's run summary with the motif's own counts, shares, consensus and
+// groups: what logos and matrices are drawn from once a motif was trimmed or refitted.
+RunSummary SummaryOfModel(const RunSummary& summary, const MotifModel& model)
 {
-    RunSummary cut;
-    cut.seed = summary.seed;
-    cut.width = trimmed.width;
-    cut.iterations = summary.iterations;
-    cut.bothStrands = summary.bothStrands;
-    cut.oneSitePerSeq = summary.oneSitePerSeq;
-    cut.maskLowComplexity = summary.maskLowComplexity;
-    cut.pseudocount = summary.pseudocount;
-    cut.bgFreq = summary.bgFreq;
-    cut.numSites = summary.numSites;
-    cut.sequencesHit = summary.sequencesHit;
-    cut.bestLogLik = summary.bestLogLik;
-    cut.estimatedPrior = summary.estimatedPrior;
-    const auto from = static_cast<std::ptrdiff_t>(left);
-    const auto to = from + trimmed.width;
-    cut.counts.assign(summary.counts.begin() + from, summary.counts.begin() + to);
-    cut.probs.assign(summary.probs.begin() + from, summary.probs.begin() + to);
-    cut.consensus = summary.consensus.substr(static_cast<std::size_t>(left), static_cast<std::size_t>(trimmed.width));
-    cut.groups = trimmed.groups;
-    return cut;
+    RunSummary motif;
+    motif.seed = summary.seed;
+    motif.iterations = summary.iterations;
+    motif.bothStrands = summary.bothStrands;
+    motif.oneSitePerSeq = summary.oneSitePerSeq;
+    motif.maskLowComplexity = summary.maskLowComplexity;
+    motif.pseudocount = summary.pseudocount;
+    motif.bgFreq = summary.bgFreq;
+    motif.bestLogLik = summary.bestLogLik;
+    motif.estimatedPrior = summary.estimatedPrior;
+    motif.width = model.width;
+    motif.numSites = model.numSites;
+    motif.sequencesHit = summary.sequencesHit;
+    motif.counts = model.counts;
+    for (const auto& column : model.counts) {
+        std::array<double, 4> shares{};
+        for (std::size_t b = 0; b < 4; ++b)
+            shares[b] = model.numSites > 0 ? column[b] / static_cast<double>(model.numSites) : 0.0;
+        motif.probs.push_back(shares);
+        motif.consensus += ConsensusLetter(shares);
+    }
+    motif.groups = model.groups;
+    return motif;
 }
 
 // A merged motif in the making: its best restart and how many restarts agree.
@@ -188,9 +193,12 @@ private:
                     const std::string& fasta);
     Candidate Trimmed(const RestartResult& restart);
     Separation Separate(const MotifScanner& scanner) const;
-    // Site-call threshold of a motif, from every window of targets and controls scoring at least `floor`.
-    double CallThreshold(const MotifScanner& scanner, double floor) const;
-    void CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, double threshold);
+    // Site-call threshold of a motif, from the windows of the listed targets and
+    // of the controls that score at least `floor`.
+    CallThresholds CallThreshold(const MotifScanner& scanner, double floor, const std::vector<int>& targets) const;
+    // The candidate refitted to the sites it calls in the training targets, when that separates better.
+    void Refine(Candidate& candidate);
+    void CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, const CallThresholds& thresholds);
     bool Report(long long iterationsMore, int restartsMore);
 
     const DiscoverSettings& m_settings;
@@ -409,7 +417,7 @@ Candidate DiscoveryRun::Trimmed(const RestartResult& restart)
         const Separation separation = Separate(MotifScanner(model));
         ++best.tests;
         if (separation.log10P < best.separation.log10P) {
-            best.summary = TrimSummary(restart.summary, model, cutLeft);
+            best.summary = SummaryOfModel(restart.summary, model);
             best.model = std::move(model);
             best.separation = separation;
             best.left = cutLeft;
@@ -419,33 +427,86 @@ Candidate DiscoveryRun::Trimmed(const RestartResult& restart)
     return best;
 }
 
-double DiscoveryRun::CallThreshold(const MotifScanner& scanner, double floor) const
+CallThresholds DiscoveryRun::CallThreshold(const MotifScanner& scanner, double floor,
+                                           const std::vector<int>& targets) const
 {
-    // Windows below the sequence-level threshold's neighbourhood never decide the
-    // site threshold; keeping only those above `floor` bounds the memory.
-    auto windows = [&](const std::vector<std::vector<std::uint8_t>>& sets, long long& counted) {
-        std::vector<double> kept;
-        std::vector<double> forward;
-        std::vector<double> reverse;
-        for (const auto& codes : sets) {
-            scanner.ScoreSequence(codes, m_settings.bothStrands, forward, reverse);
-            counted += static_cast<long long>(forward.size());
-            for (std::size_t p = 0; p < forward.size(); ++p) {
-                const double score = reverse.empty() ? forward[p] : std::max(forward[p], reverse[p]);
-                if (score >= floor)
-                    kept.push_back(score);
-            }
+    // Windows far below the threshold never decide it; keeping only those above
+    // `floor` bounds the memory.
+    std::vector<double> forward;
+    std::vector<double> reverse;
+    auto windows = [&](const std::vector<std::uint8_t>& codes, long long& counted, std::vector<double>& kept) {
+        scanner.ScoreSequence(codes, m_settings.bothStrands, forward, reverse);
+        counted += static_cast<long long>(forward.size());
+        for (std::size_t p = 0; p < forward.size(); ++p) {
+            const double score = reverse.empty() ? forward[p] : std::max(forward[p], reverse[p]);
+            if (score >= floor)
+                kept.push_back(score);
         }
-        return kept;
     };
     long long targetWindows = 0;
     long long controlWindows = 0;
-    std::vector<double> targets = windows(m_targetCodes, targetWindows);
-    std::vector<double> controls = windows(m_controlCodes, controlWindows);
-    return SiteThreshold(std::move(targets), targetWindows, std::move(controls), controlWindows);
+    std::vector<double> targetScores;
+    std::vector<double> controlScores;
+    for (int i : targets)
+        windows(m_targetCodes[static_cast<std::size_t>(i)], targetWindows, targetScores);
+    for (const auto& codes : m_controlCodes)
+        windows(codes, controlWindows, controlScores);
+    const SiteCut cut = SiteThreshold(std::move(targetScores), targetWindows, std::move(controlScores),
+                                      controlWindows);
+    CallThresholds thresholds{cut.threshold, cut.threshold};
+    if (!std::isfinite(cut.threshold))
+        return thresholds;
+    // Most sets hold one site per sequence or none. Further sites in a sequence
+    // are called only when there are clearly more of them than the calls expected
+    // by chance at all; otherwise nearly every one of them would be one of those.
+    long long extra = 0;
+    for (int i : targets) {
+        const auto hits = CallHits(scanner, m_targetCodes[static_cast<std::size_t>(i)], m_settings.bothStrands,
+                                   thresholds);
+        extra += hits.empty() ? 0 : static_cast<long long>(hits.size()) - 1;
+    }
+    if (static_cast<double>(extra) <= 2.0 * cut.expectedFalse)
+        thresholds.more = std::numeric_limits<double>::infinity();
+    return thresholds;
 }
 
-void DiscoveryRun::CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, double threshold)
+void DiscoveryRun::Refine(Candidate& candidate)
+{
+    // A restart's best state holds the sites one sampler state happened to have;
+    // the sites its motif calls in the same training targets are the motif's own.
+    // Only training targets are used, so the test set stays unseen.
+    constexpr int kPasses = 2;
+    constexpr int kFewestSites = 5;
+    MotifModel model = candidate.model;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        const MotifScanner scanner(model);
+        const CallThresholds threshold = CallThreshold(scanner, 0.0, m_training);
+        if (!std::isfinite(threshold.first))
+            return;
+        std::vector<std::string> words;
+        for (int i : m_training) {
+            const auto index = static_cast<std::size_t>(i);
+            for (const ScanHit& hit : CallHits(scanner, m_targetCodes[index], m_settings.bothStrands, threshold)) {
+                std::string word = m_targets.sequences[index].substr(static_cast<std::size_t>(hit.start),
+                                                                     static_cast<std::size_t>(model.width));
+                words.push_back(hit.forward ? word : ReverseComplement(word));
+            }
+        }
+        if (static_cast<int>(words.size()) < kFewestSites)
+            return;
+        model = RefitModel(model, words);
+    }
+    const Separation separation = Separate(MotifScanner(model));
+    ++candidate.tests;
+    if (separation.log10P <= candidate.separation.log10P) {
+        candidate.summary = SummaryOfModel(candidate.summary, model);
+        candidate.model = std::move(model);
+        candidate.separation = separation;
+    }
+}
+
+void DiscoveryRun::CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model,
+                                    const CallThresholds& threshold)
 {
     const MotifScanner scanner(model);
     const bool both = m_settings.bothStrands;
@@ -563,6 +624,7 @@ Outcome DiscoveryRun::Rounds()
             if (trimmedCount++ == kClustersTrimmed)
                 break;
             Candidate candidate = Trimmed(restart);
+            Refine(candidate);
             m_tests += candidate.tests;
             if (!chosen || candidate.separation.log10P < chosen->separation.log10P) {
                 chosen = std::move(candidate);
@@ -586,9 +648,12 @@ Outcome DiscoveryRun::Rounds()
             motif.significant = true;
             // Sites are called where a window is more likely a site than not; the
             // sequence-level threshold only measures significance. Windows far below it never matter.
-            motif.threshold = CallThreshold(MotifScanner(chosen->model), chosen->separation.threshold - 6.0);
-            if (!std::isfinite(motif.threshold))
-                motif.threshold = chosen->separation.threshold;
+            CallThresholds thresholds = CallThreshold(MotifScanner(chosen->model), chosen->separation.threshold - 6.0,
+                                                      AllIndexes(m_targetCodes.size()));
+            if (!std::isfinite(thresholds.first))
+                thresholds.first = chosen->separation.threshold;
+            motif.threshold = thresholds.first;
+            motif.moreThreshold = thresholds.more;
             motif.targetHits = chosen->separation.targetHits;
             motif.targets = chosen->separation.targets;
             motif.controlHits = chosen->separation.controlHits;
@@ -601,7 +666,7 @@ Outcome DiscoveryRun::Rounds()
             for (std::size_t member : chosenCluster->members)
                 results[member].record.motifRank = motif.rank;
             motif.source = results[chosenCluster->representative].record;
-            CallSitesAndMask(motif, chosen->model, motif.threshold);
+            CallSitesAndMask(motif, chosen->model, thresholds);
             reported.push_back(chosen->summary.probs);
             m_discovery.motifs.push_back(std::move(motif));
         } else if (chosen) {

@@ -68,7 +68,8 @@ struct DiscoveredMotif {
     double log10EValue = 0.0;       // E = p-value times the number of motifs tested
     double log10PValue = 0.0;
     bool significant = false;       // E-value at or below the settings' threshold
-    double threshold = 0.0;         // sites are the windows scoring at least this (see SiteThreshold)
+    double threshold = 0.0;         // a sequence's best window is a site from this score on
+    double moreThreshold = 0.0;     // its other windows, once it has a site, from this score on
     int targetHits = 0;             // test targets with a site at the threshold
     int targets = 0;                // test targets scored
     int controlHits = 0;

@@ -155,6 +155,7 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, std::
          {"log10_pvalue", JsonNumber(motif.log10PValue)},
          {"significant", BoolText(motif.significant)},
          {"threshold", JsonNumber(motif.threshold)},
+         {"threshold_more", JsonNumber(motif.moreThreshold)},
          {"sites", IntText(static_cast<long long>(motif.sites.size()))},
          {"target_hits", IntText(motif.targetHits)},
          {"targets", IntText(motif.targets)},

@@ -42,6 +42,30 @@ MotifModel TrimModel(const MotifModel& model, int left, int right)
     return trimmed;
 }
 
+MotifModel RefitModel(const MotifModel& model, const std::vector<std::string>& words)
+{
+    MotifModel refit = model;
+    refit.numSites = static_cast<int>(words.size());
+    for (auto& column : refit.counts)
+        column.fill(0);
+    for (GroupNode& group : refit.groups)
+        std::fill(group.counts.begin(), group.counts.end(), 0);
+    for (const std::string& word : words) {
+        const auto codes = EncodeSequence(word);
+        for (std::size_t c = 0; c < codes.size() && c < refit.counts.size(); ++c)
+            if (codes[c] < 4)
+                ++refit.counts[c][codes[c]];
+        for (GroupNode& group : refit.groups) {
+            std::size_t key = 0;
+            for (int column : group.positions)
+                key = key * 4 + (codes[static_cast<std::size_t>(column)] & 3u);
+            if (key < group.counts.size())
+                ++group.counts[key];
+        }
+    }
+    return refit;
+}
+
 std::vector<std::uint8_t> EncodeSequence(std::string_view sequence)
 {
     std::vector<std::uint8_t> codes(sequence.size());
@@ -152,8 +176,9 @@ double MotifScanner::BestScore(const std::vector<std::uint8_t>& codes, bool both
 }
 
 std::vector<ScanHit> CallHits(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, bool bothStrands,
-                              double threshold)
+                              const CallThresholds& thresholds)
 {
+    const double threshold = std::min(thresholds.first, thresholds.more);
     std::vector<double> forward;
     std::vector<double> reverse;
     scanner.ScoreSequence(codes, bothStrands, forward, reverse);
@@ -173,6 +198,11 @@ std::vector<ScanHit> CallHits(const MotifScanner& scanner, const std::vector<std
     const auto width = static_cast<std::size_t>(scanner.Width());
     std::vector<ScanHit> hits;
     for (const ScanHit& hit : candidates) {
+        if (hit.score < (hits.empty() ? thresholds.first : thresholds.more)) {
+            if (hits.empty())
+                break;  // no best site, so no other either
+            continue;
+        }
         const auto start = static_cast<std::size_t>(hit.start);
         if (taken[start] || taken[start + width - 1])
             continue;

@@ -32,6 +32,10 @@ MotifModel ModelOfRun(const CMotifSampler& run);
 // The model restricted to columns [left, width - right): groups with a column cut off are dropped.
 MotifModel TrimModel(const MotifModel& model, int left, int right);
 
+// The model re-estimated from the words of its sites (motif orientation):
+// column counts, group joint counts and the number of sites; the rest is kept.
+MotifModel RefitModel(const MotifModel& model, const std::vector<std::string>& words);
+
 // Letter codes of a sequence: A 0, C 1, G 2, T 3, anything else 4 (no word holding it is scored).
 std::vector<std::uint8_t> EncodeSequence(std::string_view sequence);
 
@@ -71,10 +75,17 @@ struct ScanHit {
     double score = 0.0;
 };
 
-// Positions of a sequence scoring at or above the threshold, on the searched
-// strands, none overlapping another: the best first, then the best of what is
-// left. Returned by position.
+// Score thresholds of site calls: a sequence's best window is a site from
+// `first` on; its other windows, once it has a site, from `more` on.
+struct CallThresholds {
+    double first = 0.0;
+    double more = 0.0;
+};
+
+// Sites of a sequence on the searched strands, none overlapping another: the
+// best window first, then the best of what is left, each at its threshold.
+// Returned by position.
 std::vector<ScanHit> CallHits(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, bool bothStrands,
-                              double threshold);
+                              const CallThresholds& thresholds);
 
 }  // namespace kalvo

@@ -41,14 +41,14 @@ Separation BestSeparation(std::vector<double> targetBest, std::vector<double> co
     return best;
 }
 
-double SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
-                     long long controlWindows)
+SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
+                      long long controlWindows)
 {
     std::sort(targetScores.begin(), targetScores.end(), std::greater<>());
     std::sort(controlScores.begin(), controlScores.end(), std::greater<>());
     const double scale = controlWindows > 0 ? static_cast<double>(targetWindows) / static_cast<double>(controlWindows)
                                             : 0.0;
-    double bestThreshold = std::numeric_limits<double>::infinity();
+    SiteCut best{std::numeric_limits<double>::infinity(), 0.0};
     double bestGain = 0.0;
     std::size_t controlHits = 0;
     for (std::size_t i = 0; i < targetScores.size(); ++i) {
@@ -60,10 +60,10 @@ double SiteThreshold(std::vector<double> targetScores, long long targetWindows, 
         const double gain = static_cast<double>(i + 1) - 2.0 * scale * static_cast<double>(controlHits);
         if (gain > bestGain) {
             bestGain = gain;
-            bestThreshold = threshold;
+            best = SiteCut{threshold, scale * static_cast<double>(controlHits)};
         }
     }
-    return bestThreshold;
+    return best;
 }
 
 double Log10EValue(double log10P, int tests) { return log10P + std::log10(std::max(1, tests)); }

@@ -26,8 +26,12 @@ Separation BestSeparation(std::vector<double> targetBest, std::vector<double> co
 // call expected to be true counts +1, each expected to be false −1. Scores
 // are of windows (the better strand of each); `targetWindows` and
 // `controlWindows` count every scored window, the listed ones included.
-double SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
-                     long long controlWindows);
+struct SiteCut {
+    double threshold = 0.0;      // +infinity when no threshold gains anything
+    double expectedFalse = 0.0;  // false(t): target windows expected to score t by chance
+};
+SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
+                      long long controlWindows);
 
 // log10 of the E-value of a p-value after `tests` motifs were tested.
 double Log10EValue(double log10P, int tests);

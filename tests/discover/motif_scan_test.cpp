@@ -77,7 +77,7 @@ TEST(MotifScan, ReverseStrandScoresAreIndexedByLeftmostPosition)
     EXPECT_DOUBLE_EQ(scanner.BestScore(codes, true), reverse[3]);
     EXPECT_LT(scanner.BestScore(codes, false), reverse[3]);
 
-    const auto hits = CallHits(scanner, codes, true, reverse[3]);
+    const auto hits = CallHits(scanner, codes, true, {reverse[3], reverse[3]});
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].start, 3);
     EXPECT_FALSE(hits[0].forward);
@@ -89,14 +89,28 @@ TEST(MotifScan, CallsAreAtOrAboveTheThresholdAndNeverOverlap)
     // A run of eight A: five windows score the top; only two fit side by side.
     const auto codes = EncodeSequence("CAAAAAAAACGAAAAC");
     const double top = Score(scanner, "AAAA");
-    const auto hits = CallHits(scanner, codes, false, top);
+    const auto hits = CallHits(scanner, codes, false, {top, top});
     ASSERT_EQ(hits.size(), 2u + 1u);
     EXPECT_EQ(hits[0].start, 1);  // the leftmost of equal scores comes first
     EXPECT_EQ(hits[1].start, 5);
     EXPECT_EQ(hits[2].start, 11);
     for (const ScanHit& hit : hits)
         EXPECT_GE(hit.score, top);
-    EXPECT_TRUE(CallHits(scanner, codes, false, std::nextafter(top, 100.0)).empty());
+    EXPECT_TRUE(CallHits(scanner, codes, false, {std::nextafter(top, 100.0), top}).empty());
+}
+
+TEST(MotifScan, OtherWindowsAreSitesOnlyInASequenceWhoseBestWindowIsOne)
+{
+    const MotifScanner scanner(ModelOf("AAAA", 10));
+    const double top = Score(scanner, "AAAA");
+    const double weak = Score(scanner, "AAAC");
+    const auto both = EncodeSequence("GAAAAGGAAACG");
+    const auto weakOnly = EncodeSequence("GGGAAACGGGG");
+    // The weaker window passes `more` but not `first`: it counts only beside a best site.
+    const CallThresholds thresholds{top, weak};
+    EXPECT_EQ(CallHits(scanner, both, false, thresholds).size(), 2u);
+    EXPECT_TRUE(CallHits(scanner, weakOnly, false, thresholds).empty());
+    EXPECT_EQ(CallHits(scanner, both, false, {weak, top}).size(), 1u);
 }
 
 TEST(MotifScan, TrimmingDropsPairsThatLoseAColumnAndShiftsTheRest)
