@@ -161,6 +161,9 @@ RunSummary SummaryOfModel(const RunSummary& summary, const MotifModel& model)
     return motif;
 }
 
+// Forms in which a restart's motif can be tested: as found, three trims, refitted.
+constexpr int kFormsTested = 5;
+
 // A merged motif in the making: its best restart and how many restarts agree.
 struct Cluster {
     std::size_t representative = 0;
@@ -173,7 +176,6 @@ struct Candidate {
     Separation separation;
     int left = 0;
     int right = 0;
-    int tests = 0;  // trims scored besides the restart itself
 };
 
 class DiscoveryRun {
@@ -185,6 +187,7 @@ public:
 
     Outcome Prepare(bool force);
     Outcome Rounds();
+    void RankByEValue();
     Outcome WriteFiles();
 
 private:
@@ -212,6 +215,8 @@ private:
     std::vector<int> m_training;
     std::vector<int> m_test;
     std::vector<int> m_allControls;
+    std::vector<int> m_choosingControls;  // where a held-out test chooses its threshold
+    std::vector<int> m_testingControls;   // where it measures it
     int m_tests = 0;
     std::int64_t m_restartsStarted = 0;
 
@@ -293,6 +298,17 @@ Outcome DiscoveryRun::Prepare(bool force)
         m_controlCodes.push_back(EncodeSequence(sequence));
     m_allControls = AllIndexes(m_controlCodes.size());
     SplitTargets(m_targets, static_cast<std::uint64_t>(settings.seed) * 2, m_training, m_test);
+    // Shuffled controls are tested against the targets they were shuffled from,
+    // so a motif never separates the two sets by their letter composition alone;
+    // a control file is split in two.
+    std::vector<char> inTest(m_targets.sequences.size(), 0);
+    for (int i : m_test)
+        inTest[static_cast<std::size_t>(i)] = 1;
+    for (int k : m_allControls) {
+        const bool testing = settings.controlPath ? k % 2 == 1
+                                                  : inTest[static_cast<std::size_t>(k) % m_targets.sequences.size()] != 0;
+        (testing ? m_testingControls : m_choosingControls).push_back(k);
+    }
 
     m_discovery.settings = settings;
     m_discovery.targetNames = m_targets.names;
@@ -333,8 +349,19 @@ Outcome DiscoveryRun::WriteRoundInput(int round, const std::string& name)
 
 Separation DiscoveryRun::Separate(const MotifScanner& scanner) const
 {
-    return BestSeparation(BestScores(scanner, m_targetCodes, m_test, m_settings.bothStrands),
-                          BestScores(scanner, m_controlCodes, m_allControls, m_settings.bothStrands));
+    const bool both = m_settings.bothStrands;
+    if (m_training == m_test) {
+        return BestSeparation(BestScores(scanner, m_targetCodes, m_test, both),
+                              BestScores(scanner, m_controlCodes, m_allControls, both));
+    }
+    // The threshold is chosen on the training targets and one half of the
+    // controls, and tested on sequences that played no part in choosing it:
+    // the test targets and the other half. A threshold picked among many on the
+    // same data it is tested on would make chance look significant.
+    const Separation chosen = BestSeparation(BestScores(scanner, m_targetCodes, m_training, both),
+                                             BestScores(scanner, m_controlCodes, m_choosingControls, both));
+    return SeparationAt(chosen.threshold, BestScores(scanner, m_targetCodes, m_test, both),
+                        BestScores(scanner, m_controlCodes, m_testingControls, both));
 }
 
 void DiscoveryRun::RunRestart(RestartResult& result, int round, int width, int index, std::int64_t k,
@@ -392,7 +419,7 @@ void DiscoveryRun::RunRestart(RestartResult& result, int round, int width, int i
 
 Candidate DiscoveryRun::Trimmed(const RestartResult& restart)
 {
-    Candidate best{restart.model, restart.summary, restart.separation, 0, 0, 0};
+    Candidate best{restart.model, restart.summary, restart.separation, 0, 0};
     // Columns at the ends that carry almost no information are cut when the motif then separates better.
     constexpr double kUninformativeBits = 0.3;
     constexpr int kNarrowest = 5;
@@ -415,7 +442,6 @@ Candidate DiscoveryRun::Trimmed(const RestartResult& restart)
     for (const auto& [cutLeft, cutRight] : trims) {
         MotifModel model = TrimModel(restart.model, cutLeft, cutRight);
         const Separation separation = Separate(MotifScanner(model));
-        ++best.tests;
         if (separation.log10P < best.separation.log10P) {
             best.summary = SummaryOfModel(restart.summary, model);
             best.model = std::move(model);
@@ -497,7 +523,6 @@ void DiscoveryRun::Refine(Candidate& candidate)
         model = RefitModel(model, words);
     }
     const Separation separation = Separate(MotifScanner(model));
-    ++candidate.tests;
     if (separation.log10P <= candidate.separation.log10P) {
         candidate.summary = SummaryOfModel(candidate.summary, model);
         candidate.model = std::move(model);
@@ -582,7 +607,10 @@ Outcome DiscoveryRun::Rounds()
         for (const RestartResult& result : results)
             if (result.refusal)
                 return result.refusal;
-        m_tests += static_cast<int>(results.size());
+        // A restart's motif may be scored in up to kFormsTested forms (as found,
+        // trimmed three ways, refitted), and which ones are scored depends on
+        // the scores themselves: the E-value counts every form of every restart.
+        m_tests += static_cast<int>(results.size()) * kFormsTested;
 
         // Restarts best first; each joins the first cluster whose best restart it matches.
         std::vector<std::size_t> order;
@@ -625,7 +653,6 @@ Outcome DiscoveryRun::Rounds()
                 break;
             Candidate candidate = Trimmed(restart);
             Refine(candidate);
-            m_tests += candidate.tests;
             if (!chosen || candidate.separation.log10P < chosen->separation.log10P) {
                 chosen = std::move(candidate);
                 chosenCluster = &cluster;
@@ -681,6 +708,25 @@ Outcome DiscoveryRun::Rounds()
     return std::nullopt;
 }
 
+void DiscoveryRun::RankByEValue()
+{
+    // Rounds find motifs in turn, but a later round's motif can be the more
+    // significant: the report ranks by E-value, and ids and restarts follow.
+    std::vector<DiscoveredMotif>& motifs = m_discovery.motifs;
+    std::stable_sort(motifs.begin(), motifs.end(), [](const DiscoveredMotif& a, const DiscoveredMotif& b) {
+        return a.log10EValue < b.log10EValue;
+    });
+    std::vector<int> newRank(motifs.size() + 1, 0);
+    for (std::size_t i = 0; i < motifs.size(); ++i) {
+        newRank[static_cast<std::size_t>(motifs[i].rank)] = static_cast<int>(i) + 1;
+        motifs[i].rank = static_cast<int>(i) + 1;
+        motifs[i].id = std::to_string(motifs[i].rank) + "-" + motifs[i].consensus;
+        motifs[i].source.motifRank = motifs[i].rank;
+    }
+    for (RestartRecord& restart : m_discovery.restarts)
+        restart.motifRank = newRank[static_cast<std::size_t>(restart.motifRank)];
+}
+
 Outcome DiscoveryRun::WriteFiles()
 {
     for (const DiscoveryFile& file : ComposeDiscoveryFiles(m_discovery)) {
@@ -713,6 +759,7 @@ Outcome RunDiscovery(const DiscoverSettings& settings, bool force, Discovery& di
         return refusal;
     if (auto refusal = run.Rounds())
         return refusal;
+    run.RankByEValue();
     return run.WriteFiles();
 }
 

@@ -41,6 +41,21 @@ Separation BestSeparation(std::vector<double> targetBest, std::vector<double> co
     return best;
 }
 
+Separation SeparationAt(double threshold, const std::vector<double>& targetBest,
+                        const std::vector<double>& controlBest)
+{
+    Separation split;
+    split.threshold = threshold;
+    split.targets = static_cast<int>(targetBest.size());
+    split.controls = static_cast<int>(controlBest.size());
+    split.targetHits = static_cast<int>(
+        std::count_if(targetBest.begin(), targetBest.end(), [&](double score) { return score >= threshold; }));
+    split.controlHits = static_cast<int>(
+        std::count_if(controlBest.begin(), controlBest.end(), [&](double score) { return score >= threshold; }));
+    split.log10P = Log10FisherEnrichment(split.targetHits, split.targets, split.controlHits, split.controls);
+    return split;
+}
+
 SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
                       long long controlWindows)
 {

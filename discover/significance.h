@@ -33,6 +33,10 @@ struct SiteCut {
 SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
                       long long controlWindows);
 
+// The split at a threshold chosen beforehand, with its p-value.
+Separation SeparationAt(double threshold, const std::vector<double>& targetBest,
+                        const std::vector<double>& controlBest);
+
 // log10 of the E-value of a p-value after `tests` motifs were tested.
 double Log10EValue(double log10P, int tests);
 
