@@ -57,37 +57,52 @@ int ControlCopies(std::size_t targets)
     return static_cast<int>(std::clamp<std::size_t>(copies, 1, kMostCopies));
 }
 
-// Seeded, sorted choice of training targets; the rest are the test set.
-// Small sets are used whole for both.
-void SplitTargets(const SequenceSet& targets, std::uint64_t seed, std::vector<int>& training, std::vector<int>& test)
+std::vector<int> AllIndexes(std::size_t n)
+{
+    std::vector<int> all(n);
+    for (std::size_t i = 0; i < n; ++i)
+        all[i] = static_cast<int>(i);
+    return all;
+}
+
+// Seeded, sorted split of the targets: two thirds for training (where
+// thresholds are chosen and motifs refitted), the rest to test on; the
+// restarts sample a part of the training targets, as many residues as it takes
+// to find a motif and no more, since their time grows with it. Small sets are
+// used whole for everything.
+struct TargetSplit {
+    std::vector<int> sampled;
+    std::vector<int> training;
+    std::vector<int> test;
+};
+
+TargetSplit SplitTargets(const SequenceSet& targets, std::uint64_t seed)
 {
     const int n = static_cast<int>(targets.sequences.size());
-    std::vector<int> order(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        order[static_cast<std::size_t>(i)] = i;
-    if (n < kMinSequencesForHoldOut) {
-        training = order;
-        test = order;
-        return;
-    }
+    std::vector<int> order = AllIndexes(static_cast<std::size_t>(n));
+    if (n < kMinSequencesForHoldOut)
+        return TargetSplit{order, order, order};
     ShuffleRandom random(seed);
     for (int i = n - 1; i > 0; --i)
         std::swap(order[static_cast<std::size_t>(i)], order[random.Below(static_cast<std::uint64_t>(i) + 1)]);
-    // At most two thirds for training, and no more residues than needed to find a motif.
-    const int mostTraining = std::max(1, 2 * n / 3);
+    const int training = std::max(1, 2 * n / 3);
     long long residues = 0;
-    int taken = 0;
-    while (taken < mostTraining) {
-        const long long length = static_cast<long long>(targets.sequences[static_cast<std::size_t>(order[static_cast<std::size_t>(taken)])].size());
-        if (taken >= kMinSequencesForHoldOut / 2 && residues + length > kTrainingResidues)
+    int sampled = 0;
+    while (sampled < training) {
+        const auto index = static_cast<std::size_t>(order[static_cast<std::size_t>(sampled)]);
+        const auto length = static_cast<long long>(targets.sequences[index].size());
+        if (sampled >= kMinSequencesForHoldOut / 2 && residues + length > kSampledResidues)
             break;
         residues += length;
-        ++taken;
+        ++sampled;
     }
-    training.assign(order.begin(), order.begin() + taken);
-    test.assign(order.begin() + taken, order.end());
-    std::sort(training.begin(), training.end());
-    std::sort(test.begin(), test.end());
+    TargetSplit split;
+    split.sampled.assign(order.begin(), order.begin() + sampled);
+    split.training.assign(order.begin(), order.begin() + training);
+    split.test.assign(order.begin() + training, order.end());
+    for (auto* part : {&split.sampled, &split.training, &split.test})
+        std::sort(part->begin(), part->end());
+    return split;
 }
 
 std::string ParameterText(const DiscoverSettings& settings, const std::string& fasta, const std::string& report,
@@ -124,13 +139,6 @@ std::vector<double> BestScores(const MotifScanner& scanner, const std::vector<st
     return best;
 }
 
-std::vector<int> AllIndexes(std::size_t n)
-{
-    std::vector<int> all(n);
-    for (std::size_t i = 0; i < n; ++i)
-        all[i] = static_cast<int>(i);
-    return all;
-}
 
 // The restart's run summary with the motif's own counts, shares, consensus and
 // groups: what logos and matrices are drawn from once a motif was trimmed or refitted.
@@ -212,6 +220,7 @@ private:
     SequenceSet m_targets;
     std::vector<std::vector<std::uint8_t>> m_targetCodes;
     std::vector<std::vector<std::uint8_t>> m_controlCodes;
+    std::vector<int> m_sampled;   // what the restarts sample: part of the training targets
     std::vector<int> m_training;
     std::vector<int> m_test;
     std::vector<int> m_allControls;
@@ -297,7 +306,10 @@ Outcome DiscoveryRun::Prepare(bool force)
     for (const std::string& sequence : controls.sequences)
         m_controlCodes.push_back(EncodeSequence(sequence));
     m_allControls = AllIndexes(m_controlCodes.size());
-    SplitTargets(m_targets, static_cast<std::uint64_t>(settings.seed) * 2, m_training, m_test);
+    TargetSplit split = SplitTargets(m_targets, static_cast<std::uint64_t>(settings.seed) * 2);
+    m_sampled = std::move(split.sampled);
+    m_training = std::move(split.training);
+    m_test = std::move(split.test);
     // Shuffled controls are tested against the targets they were shuffled from,
     // so a motif never separates the two sets by their letter composition alone;
     // a control file is split in two.
@@ -314,6 +326,7 @@ Outcome DiscoveryRun::Prepare(bool force)
     m_discovery.targetNames = m_targets.names;
     for (const std::string& sequence : m_targets.sequences)
         m_discovery.targetLengths.push_back(static_cast<long long>(sequence.size()));
+    m_discovery.sampledTargets = static_cast<int>(m_sampled.size());
     m_discovery.trainingTargets = static_cast<int>(m_training.size());
     m_discovery.testTargets = static_cast<int>(m_test.size());
     m_discovery.controls = static_cast<int>(m_controlCodes.size());
@@ -330,7 +343,7 @@ Outcome DiscoveryRun::WriteRoundInput(int round, const std::string& name)
     // The training targets as the restarts of this round see them: sites of the
     // motifs already reported are N, so no restart finds them again.
     std::string text;
-    for (int i : m_training) {
+    for (int i : m_sampled) {
         const auto index = static_cast<std::size_t>(i);
         text += m_targets.headers[index];
         text += '\n';

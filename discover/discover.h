@@ -29,9 +29,9 @@ std::string DefaultDiscoverOutputDir(const std::string& inputPath);
 // Targets held out of the restarts, so that their motifs are tested on
 // sequences they were not fitted to. Sets smaller than this are used whole for both.
 inline constexpr int kMinSequencesForHoldOut = 40;
-// The restarts sample at most about this many residues of targets: enough
-// sites to find a motif, while the test set keeps the rest.
-inline constexpr long long kTrainingResidues = 100000;
+// The restarts sample at most about this many residues of the training targets:
+// enough sites to find a motif, while refitting and testing use many more.
+inline constexpr long long kSampledResidues = 100000;
 
 // Reads the inputs, runs every round of restarts and writes the output folder.
 // Refusals (unreadable input or control, no sequence, a width above every

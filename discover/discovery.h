@@ -90,7 +90,8 @@ struct Discovery {
     DiscoverSettings settings;
     std::vector<std::string> targetNames;     // header lines without '>'
     std::vector<long long> targetLengths;
-    int trainingTargets = 0;                  // targets the restarts sampled
+    int sampledTargets = 0;                   // targets the restarts sampled
+    int trainingTargets = 0;                  // targets thresholds were chosen and motifs refitted on
     int testTargets = 0;                      // targets the significance was measured on
     int controls = 0;                         // control sequences
     long long controlResidues = 0;

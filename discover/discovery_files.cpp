@@ -310,6 +310,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                 {"seed", IntText(settings.seed)},
                 {"parameters", ParametersJson(settings)},
                 {"targets", IntText(static_cast<long long>(discovery.targetNames.size()))},
+                {"sampled_targets", IntText(discovery.sampledTargets)},
                 {"training_targets", IntText(discovery.trainingTargets)},
                 {"test_targets", IntText(discovery.testTargets)},
                 {"controls", IntText(discovery.controls)},
@@ -409,7 +410,7 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
     std::string out = "kalvo discover: " + Plural(static_cast<long long>(discovery.motifs.size()), "motif") +
                       " in " + settings.inputPath + "\n";
     out += "Targets:  " + Plural(static_cast<long long>(discovery.targetNames.size()), "sequence") +
-           "; the restarts sampled " + std::to_string(discovery.trainingTargets) + ", the test used " +
+           "; the restarts sampled " + std::to_string(discovery.sampledTargets) + ", the test used " +
            std::to_string(discovery.testTargets) + "\n";
     out += "Controls: " + Plural(discovery.controls, "sequence") + ", " + Plural(discovery.controlResidues, "residue") +
            ": " + discovery.controlSource + "\n";

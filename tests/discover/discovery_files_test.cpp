@@ -59,7 +59,7 @@ Discovery SmallDiscovery()
     discovery.settings.seed = 5;
     discovery.targetNames = {"chr1:100-140", "seqB some text"};
     discovery.targetLengths = {40, 30};
-    discovery.trainingTargets = discovery.testTargets = discovery.controls = 2;
+    discovery.sampledTargets = discovery.trainingTargets = discovery.testTargets = discovery.controls = 2;
     discovery.controlResidues = 70;
     discovery.controlSource = "shuffled targets (dinucleotides kept)";
     discovery.motifsTested = 16;
