@@ -169,6 +169,9 @@ RunSummary SummaryOfModel(const RunSummary& summary, const MotifModel& model)
     return motif;
 }
 
+// Weight of an expected false site call against a true one, for reported sites.
+constexpr double kReportedFalseCallCost = 1.5;
+
 // Forms in which a restart's motif can be tested: as found, three trims, refitted.
 constexpr int kFormsTested = 5;
 
@@ -206,7 +209,8 @@ private:
     Separation Separate(const MotifScanner& scanner) const;
     // Site-call threshold of a motif, from the windows of the listed targets and
     // of the controls that score at least `floor`.
-    CallThresholds CallThreshold(const MotifScanner& scanner, double floor, const std::vector<int>& targets) const;
+    CallThresholds CallThreshold(const MotifScanner& scanner, double floor, const std::vector<int>& targets,
+                                 double falseCallCost) const;
     // The candidate refitted to the sites it calls in the training targets, when that separates better.
     void Refine(Candidate& candidate);
     void CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& model, const CallThresholds& thresholds);
@@ -467,7 +471,7 @@ Candidate DiscoveryRun::Trimmed(const RestartResult& restart)
 }
 
 CallThresholds DiscoveryRun::CallThreshold(const MotifScanner& scanner, double floor,
-                                           const std::vector<int>& targets) const
+                                           const std::vector<int>& targets, double falseCallCost) const
 {
     // Windows far below the threshold never decide it; keeping only those above
     // `floor` bounds the memory.
@@ -491,7 +495,7 @@ CallThresholds DiscoveryRun::CallThreshold(const MotifScanner& scanner, double f
     for (const auto& codes : m_controlCodes)
         windows(codes, controlWindows, controlScores);
     const SiteCut cut = SiteThreshold(std::move(targetScores), targetWindows, std::move(controlScores),
-                                      controlWindows);
+                                      controlWindows, falseCallCost);
     CallThresholds thresholds{cut.threshold, cut.threshold};
     if (!std::isfinite(cut.threshold))
         return thresholds;
@@ -519,7 +523,8 @@ void DiscoveryRun::Refine(Candidate& candidate)
     MotifModel model = candidate.model;
     for (int pass = 0; pass < kPasses; ++pass) {
         const MotifScanner scanner(model);
-        const CallThresholds threshold = CallThreshold(scanner, 0.0, m_training);
+        // Sites a motif is refitted to should be sure ones: a false one costs two true ones.
+        const CallThresholds threshold = CallThreshold(scanner, 0.0, m_training, 2.0);
         if (!std::isfinite(threshold.first))
             return;
         std::vector<std::string> words;
@@ -686,10 +691,12 @@ Outcome DiscoveryRun::Rounds()
             motif.log10PValue = chosen->separation.log10P;
             motif.log10EValue = log10E;
             motif.significant = true;
-            // Sites are called where a window is more likely a site than not; the
-            // sequence-level threshold only measures significance. Windows far below it never matter.
+            // Sites have a threshold of their own: the sequence-level one only
+            // measures significance. Reported sites lean towards recall: a call
+            // pays off while at least one in three calls at its score is expected
+            // to be true. Windows far below the sequence-level threshold never matter.
             CallThresholds thresholds = CallThreshold(MotifScanner(chosen->model), chosen->separation.threshold - 6.0,
-                                                      AllIndexes(m_targetCodes.size()));
+                                                      AllIndexes(m_targetCodes.size()), kReportedFalseCallCost);
             if (!std::isfinite(thresholds.first))
                 thresholds.first = chosen->separation.threshold;
             motif.threshold = thresholds.first;

@@ -57,7 +57,7 @@ Separation SeparationAt(double threshold, const std::vector<double>& targetBest,
 }
 
 SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
-                      long long controlWindows)
+                      long long controlWindows, double falseCallCost)
 {
     std::sort(targetScores.begin(), targetScores.end(), std::greater<>());
     std::sort(controlScores.begin(), controlScores.end(), std::greater<>());
@@ -72,7 +72,7 @@ SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows,
             continue;
         while (controlHits < controlScores.size() && controlScores[controlHits] >= threshold)
             ++controlHits;
-        const double gain = static_cast<double>(i + 1) - 2.0 * scale * static_cast<double>(controlHits);
+        const double gain = static_cast<double>(i + 1) - falseCallCost * scale * static_cast<double>(controlHits);
         if (gain > bestGain) {
             bestGain = gain;
             best = SiteCut{threshold, scale * static_cast<double>(controlHits)};

@@ -20,18 +20,19 @@ struct Separation {
 // Sequences without a scorable word carry -infinity and never have a site.
 Separation BestSeparation(std::vector<double> targetBest, std::vector<double> controlBest);
 
-// The site-call threshold: the score t that maximises calls(t) − 2·false(t),
+// The site-call threshold: the score t that maximises calls(t) − cost·false(t),
 // where calls are the target windows scoring at least t and false(t) the
-// control windows that do, scaled to the targets' number of windows: each
-// call expected to be true counts +1, each expected to be false −1. Scores
-// are of windows (the better strand of each); `targetWindows` and
-// `controlWindows` count every scored window, the listed ones included.
+// control windows that do, scaled to the targets' number of windows. With a
+// cost of 2 each call expected true counts +1 and each expected false −1;
+// a lower cost favours recall. Scores are of windows (the better strand of
+// each); `targetWindows` and `controlWindows` count every scored window, the
+// listed ones included.
 struct SiteCut {
     double threshold = 0.0;      // +infinity when no threshold gains anything
     double expectedFalse = 0.0;  // false(t): target windows expected to score t by chance
 };
 SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows, std::vector<double> controlScores,
-                      long long controlWindows);
+                      long long controlWindows, double falseCallCost = 2.0);
 
 // The split at a threshold chosen beforehand, with its p-value.
 Separation SeparationAt(double threshold, const std::vector<double>& targetBest,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 #include "discover/motif_scan.h"
 
@@ -111,6 +112,27 @@ TEST(MotifScan, OtherWindowsAreSitesOnlyInASequenceWhoseBestWindowIsOne)
     EXPECT_EQ(CallHits(scanner, both, false, thresholds).size(), 2u);
     EXPECT_TRUE(CallHits(scanner, weakOnly, false, thresholds).empty());
     EXPECT_EQ(CallHits(scanner, both, false, {weak, top}).size(), 1u);
+}
+
+TEST(MotifScan, RefittingCountsTheSitesWordsInColumnsAndPairs)
+{
+    MotifModel model = ModelOf("AAA", 3);
+    GroupNode pair;
+    pair.size = 2;
+    pair.positions = {2, 0};
+    pair.counts.assign(16, 7);
+    model.groups.push_back(pair);
+    const MotifModel refit = RefitModel(model, {"ACG", "ACT", "TCG"});
+    EXPECT_EQ(refit.numSites, 3);
+    EXPECT_EQ(refit.counts[0], (std::array<int, 4>{2, 0, 0, 1}));
+    EXPECT_EQ(refit.counts[1], (std::array<int, 4>{0, 3, 0, 0}));
+    EXPECT_EQ(refit.counts[2], (std::array<int, 4>{0, 0, 2, 1}));
+    // Pair cells keyed by column 2 then column 0: GA, TA and GT once each, the old counts gone.
+    EXPECT_EQ(refit.groups[0].counts[2 * 4 + 0], 1);
+    EXPECT_EQ(refit.groups[0].counts[3 * 4 + 0], 1);
+    EXPECT_EQ(refit.groups[0].counts[2 * 4 + 3], 1);
+    EXPECT_EQ(std::accumulate(refit.groups[0].counts.begin(), refit.groups[0].counts.end(), 0), 3);
+    EXPECT_EQ(refit.bgFreq, model.bgFreq);
 }
 
 TEST(MotifScan, TrimmingDropsPairsThatLoseAColumnAndShiftsTheRest)
