@@ -409,15 +409,23 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
     const std::string threshold = JsonNumber(settings.evalueThreshold);
     std::string out = "kalvo discover: " + Plural(static_cast<long long>(discovery.motifs.size()), "motif") +
                       " in " + settings.inputPath + "\n";
-    out += "Targets:  " + Plural(static_cast<long long>(discovery.targetNames.size()), "sequence") +
-           "; the restarts sampled " + std::to_string(discovery.sampledTargets) + ", the test used " +
-           std::to_string(discovery.testTargets) + "\n";
+    const auto targets = static_cast<long long>(discovery.targetNames.size());
+    if (discovery.testTargets == targets) {
+        out += "Targets:  " + Plural(targets, "sequence") +
+               ", all used both to find and to test motifs (too few to hold\n"
+               "          some out: E-values are optimistic)\n";
+    } else {
+        out += "Targets:  " + Plural(targets, "sequence") + "; the restarts sampled " +
+               std::to_string(discovery.sampledTargets) + ", " + std::to_string(discovery.testTargets) +
+               " held out to test the motifs\n";
+    }
     out += "Controls: " + Plural(discovery.controls, "sequence") + ", " + Plural(discovery.controlResidues, "residue") +
            ": " + discovery.controlSource + "\n";
     out += "Search:   widths " + JoinedWidths(settings.widths, ", ") + "; " +
            Plural(settings.restarts, "restart") + " per width and round, " + std::to_string(settings.iterations) +
            " iterations, seed " + std::to_string(settings.seed) + "\n";
-    out += "          " + Plural(discovery.motifsTested, "candidate") + " tested against the controls\n\n";
+    out += "          " + Plural(discovery.motifsTested, "motif") + " tested against the controls (every form\n"
+           "          of every restart's motif counts in the E-values)\n\n";
 
     const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
     if (discovery.motifs.empty()) {
