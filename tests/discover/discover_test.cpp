@@ -101,6 +101,23 @@ TEST(Discover, SameSeedGivesTheSameBytesWithOneOrTwoJobs)
     EXPECT_EQ(one, FolderBytes(dir.path() / "two"));
 }
 
+TEST(Discover, AControlFileTakesThePlaceOfTheShuffles)
+{
+    const TempDir dir;
+    DiscoverSettings settings = QuickSettings(dir.Write("in.fa", MakeSet(60, 150, true, 7).fasta),
+                                              (dir.path() / "out").string());
+    settings.controlPath = dir.Write("background.fa", MakeSet(80, 150, false, 8).fasta);
+    settings.motifs = 1;
+    Discovery discovery;
+    const auto refusal = RunDiscovery(settings, false, discovery);
+    ASSERT_FALSE(refusal) << refusal->message;
+    EXPECT_EQ(discovery.controls, 80);
+    EXPECT_EQ(discovery.controlSource, *settings.controlPath);
+    ASSERT_EQ(discovery.motifs.size(), 1u);
+    EXPECT_EQ(discovery.motifs[0].controls, 40);  // the half of the file the threshold was not chosen on
+    EXPECT_TRUE(discovery.motifs[0].consensus.find("GACGTC") != std::string::npos);
+}
+
 TEST(Discover, RefusesBadInputsAndWritesNothing)
 {
     const TempDir dir;
