@@ -422,6 +422,20 @@ bool ValidPseudocount(std::string_view value)
     return x > 0.0 && x <= 1000.0 && ParseLeadingReal(value) == x;
 }
 
+// The items of a comma-separated list, empty ones included ("a,,b" has three).
+std::vector<std::string> SplitCommas(const std::string& value)
+{
+    std::vector<std::string> items;
+    std::size_t from = 0;
+    for (;;) {
+        const auto comma = value.find(',', from);
+        items.push_back(value.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+        if (comma == std::string::npos)
+            return items;
+        from = comma + 1;
+    }
+}
+
 // A value that becomes one line of the parameter text.
 bool OneLine(std::string_view value) { return value.find_first_of("\r\n") == std::string_view::npos; }
 
@@ -475,18 +489,12 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
     case Option::Formats: {
         args.formats.clear();
         std::vector<bool> chosen(std::size(kExportFormats), false);
-        std::size_t from = 0;
-        for (;;) {
-            const auto comma = value.find(',', from);
-            const std::string item = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        for (const std::string& item : SplitCommas(value)) {
             const auto format = ExportFormatByName(item);
             if (!format)
                 return "--formats takes a list of meme, jaspar, transfac, bed, json, svg separated by commas, not " +
                        Quote(item.empty() ? value : item);
             chosen[static_cast<std::size_t>(*format)] = true;
-            if (comma == std::string::npos)
-                break;
-            from = comma + 1;
         }
         for (ExportFormat format : kExportFormats)
             if (chosen[static_cast<std::size_t>(format)])
@@ -554,18 +562,13 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
         if (!args.widthsGiven)
             discover.widths.clear();
         args.widthsGiven = true;
-        std::size_t from = 0;
-        for (;;) {
-            const auto comma = value.find(',', from);
-            const std::string item = value.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        for (const std::string& item : SplitCommas(value)) {
             const auto parsed = ParseWholeNumber(item);
             if (!parsed || *parsed < 2 || *parsed > 1000)
                 return "--widths takes widths from 2 to 1000 separated by commas, not " + Quote(value);
             discover.widths.push_back(static_cast<int>(*parsed));
-            if (comma == std::string::npos)
-                return std::nullopt;
-            from = comma + 1;
         }
+        return std::nullopt;
     }
     case Option::Control:
         return path(discover.controlPath);
