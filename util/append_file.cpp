@@ -9,12 +9,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <utility>
 #include <vector>
 
+#include "util/file_identity.h"
 #include "util/text_lines.h"
 
 namespace kalvo {
@@ -26,6 +29,12 @@ namespace {
 constexpr int kOpenAttempts = 100;
 
 constexpr std::string_view kJournalHeader = "kalvo append journal 1";
+
+// The longest file name most file systems take (NAME_MAX on Linux).
+constexpr std::size_t kLongestName = 255;
+
+// A journal is a few dozen bytes; a file of that name much larger is not one.
+constexpr off_t kLongestJournal = 4096;
 
 std::string ErrnoText(int error, const char* fallback)
 {
@@ -131,22 +140,24 @@ std::optional<JournalRecord> ParseJournal(std::string_view text)
     return record;
 }
 
-// Writes the journal under a temporary name and renames it into place, so a
-// journal is either complete or absent. False when the folder cannot take it.
+// Writes the journal under a unique temporary name, then links it to the
+// journal's name, which never replaces a file of that name: a journal is
+// complete or absent, and a file Kalvo did not write is never touched.
+// False when there is no journal: the folder cannot take one, or the name is taken.
 bool WriteJournal(const std::string& journal, const JournalRecord& record)
 {
-    const std::string temporary = journal + ".tmp";
-    Descriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    const fs::path parent = fs::path(journal).parent_path();
+    std::string temporary = (parent.empty() ? fs::path(".kalvo-journal-XXXXXX") : parent / ".kalvo-journal-XXXXXX").string();
+    Descriptor out(::mkstemp(temporary.data()));
     if (!out)
         return false;
     const bool written = WriteAll(out.get(), JournalText(record)) && ::fsync(out.get()) == 0;
     out.Close();
-    if (!written || ::rename(temporary.c_str(), journal.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    SyncFolderOf(journal);
-    return true;
+    const bool linked = written && ::link(temporary.c_str(), journal.c_str()) == 0;
+    ::unlink(temporary.c_str());
+    if (linked)
+        SyncFolderOf(journal);
+    return linked;
 }
 
 void RemoveJournal(const std::string& journal)
@@ -155,17 +166,42 @@ void RemoveJournal(const std::string& journal)
         SyncFolderOf(journal);
 }
 
+// The text of a file of the journal's name when it is a journal Kalvo wrote:
+// a small regular file, not reached through a link, that starts with the
+// journal header. Nothing for anything else, which is then left alone.
+std::optional<std::string> ReadOwnJournal(const std::string& journal)
+{
+    const Descriptor in(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!in || ::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kLongestJournal)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(in.get(), text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+    if (!text.starts_with(std::string(kJournalHeader) + "\n"))
+        return std::nullopt;
+    return text;
+}
+
 // Cuts off what an append that was killed mid-way left of its block, then
 // drops its journal. Acts only when the journal names this very file and the
 // file's size lies between the recorded size and that size plus the block.
+// A journal naming another file is stale and goes; a file of that name that
+// is no journal of Kalvo's stays as it is.
 void RecoverInterruptedAppend(int fd, const struct stat& info, const std::string& journal)
 {
-    std::error_code ec;
-    ::unlink((journal + ".tmp").c_str());
-    if (!fs::exists(journal, ec))
+    const auto text = ReadOwnJournal(journal);
+    if (!text)
         return;
-    const auto text = ReadWholeFile(journal);
-    const auto record = text ? ParseJournal(*text) : std::nullopt;
+    const auto record = ParseJournal(*text);
     const auto size = static_cast<std::uintmax_t>(info.st_size);
     if (record && record->device == static_cast<std::uintmax_t>(info.st_dev) &&
         record->inode == static_cast<std::uintmax_t>(info.st_ino) && size >= record->oldSize &&
@@ -215,20 +251,27 @@ Descriptor OpenLocked(const std::string& path, bool& created, struct stat& info,
 
 }  // namespace
 
-std::optional<std::string> CheckAppendable(const std::string& path)
+std::optional<std::string> CheckAppendable(const std::string& given)
 {
-    if (path.empty())
+    if (given.empty())
         return std::string("no output file name given");
-    if (path.find('\0') != std::string::npos)
+    if (given.find('\0') != std::string::npos)
         return std::string("the file name holds a NUL byte");
+    const std::string path = CreationTarget(given);
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (fs::exists(status)) {
         if (fs::is_directory(status))
             return std::string("it is a directory");
+        // A pipe or a device is never opened to look: opening a pipe and
+        // closing it again would end its reader's input.
+        if (!fs::is_regular_file(status)) {
+            if (::access(path.c_str(), W_OK) != 0)
+                return ErrnoText(errno, "cannot be opened for writing");
+            return std::nullopt;
+        }
         // Opening for appending changes nothing in the file.
-        errno = 0;
-        std::ofstream probe(path, std::ios::binary | std::ios::app);
+        const Descriptor probe(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
         if (!probe)
             return ErrnoText(errno, "cannot be opened for appending");
         return std::nullopt;
@@ -247,10 +290,26 @@ std::optional<std::string> CheckAppendable(const std::string& path)
     return std::nullopt;
 }
 
-std::optional<std::string> AppendWhole(const std::string& path, std::string_view bytes)
+std::string SideFileName(const std::string& path, std::string_view suffix)
 {
-    if (auto problem = CheckAppendable(path))
+    const fs::path file(path);
+    const std::string name = file.filename().string();
+    std::string side = name + std::string(suffix);
+    if (side.size() > kLongestName) {
+        // As much of the name as fits, and a hash of all of it to keep names apart.
+        char hash[17];
+        std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(std::hash<std::string>{}(name)));
+        const std::size_t keep = kLongestName - suffix.size() - 17;
+        side = name.substr(0, keep) + "~" + hash + std::string(suffix);
+    }
+    return (file.parent_path() / side).string();
+}
+
+std::optional<std::string> AppendWhole(const std::string& given, std::string_view bytes)
+{
+    if (auto problem = CheckAppendable(given))
         return problem;
+    const std::string path = CreationTarget(given);
     bool created = false;
     struct stat info {};
     std::string problem;
@@ -265,7 +324,7 @@ std::optional<std::string> AppendWhole(const std::string& path, std::string_view
         return std::nullopt;
     }
 
-    const std::string journal = path + std::string(kAppendJournalSuffix);
+    const std::string journal = SideFileName(path, kAppendJournalSuffix);
     RecoverInterruptedAppend(fd.get(), info, journal);
     if (::fstat(fd.get(), &info) != 0)
         return ErrnoText(errno, "cannot be examined");
@@ -299,12 +358,25 @@ std::optional<std::string> AppendWhole(const std::string& path, std::string_view
     return ErrnoText(error, "write failed");
 }
 
-std::optional<std::string> ReplaceWhole(const std::string& path, std::string_view bytes)
+std::optional<std::string> ReplaceWhole(const std::string& given, std::string_view bytes)
 {
+    if (given.empty())
+        return std::string("no file name given");
+    if (given.find('\0') != std::string::npos)
+        return std::string("the file name holds a NUL byte");
+    // Through a link the file it leads to is replaced, as the shell's ">" does.
     std::error_code ec;
+    std::string path = CreationTarget(given);
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        const fs::path target = fs::canonical(path, ec);
+        if (!ec)
+            path = target.string();
+    }
     if (fs::is_directory(path, ec))
         return std::string("it is a directory");
-    std::string temporary = path + ".XXXXXX";
+    if (const auto kind = SpecialFileKind(path))
+        return "it is " + *kind;
+    std::string temporary = SideFileName(path, ".kalvo-XXXXXX");
     errno = 0;
     Descriptor out(::mkstemp(temporary.data()));
     if (!out)
@@ -313,8 +385,10 @@ std::optional<std::string> ReplaceWhole(const std::string& path, std::string_vie
     const bool written = WriteAll(out.get(), bytes) && ::fsync(out.get()) == 0;
     const std::string reason = written ? std::string() : ErrnoText(errno, "write failed");
     out.Close();
-    if (written && ::rename(temporary.c_str(), path.c_str()) == 0)
+    if (written && ::rename(temporary.c_str(), path.c_str()) == 0) {
+        SyncFolderOf(path);
         return std::nullopt;
+    }
     const std::string failure = written ? ErrnoText(errno, "cannot be replaced") : reason;
     ::unlink(temporary.c_str());
     return failure;

@@ -10,10 +10,17 @@ namespace kalvo {
 // file's size before the block. It is removed once the block is safely on
 // disk; one that is still there means that an append was killed mid-way, and
 // the next append to that file first cuts the file back to the recorded size.
+// A file of that name that Kalvo did not write is never changed or removed.
 inline constexpr std::string_view kAppendJournalSuffix = ".kalvo-append";
 
+// The name of a file that belongs with `path`, in its folder: its name and
+// the suffix, or, where that would be longer than a file name may be, the
+// start of its name, a hash of the whole name and the suffix.
+std::string SideFileName(const std::string& path, std::string_view suffix);
+
 // Why a file cannot be appended to or created, or nothing when it can.
-// Leaves the file system as it was.
+// Leaves the file system as it was, and never opens a pipe or a device.
+// A link that leads nowhere yet stands for the file it would create.
 std::optional<std::string> CheckAppendable(const std::string& path);
 
 // Appends the bytes whole or not at all. The file is locked for the append,
@@ -25,6 +32,7 @@ std::optional<std::string> AppendWhole(const std::string& path, std::string_view
 
 // Replaces the file with the bytes, or leaves it as it was: they go to a
 // temporary file of a unique name beside it, are synced, then renamed over it.
+// Through a link, the file the link leads to is replaced. Refuses pipes and devices.
 std::optional<std::string> ReplaceWhole(const std::string& path, std::string_view bytes);
 
 }  // namespace kalvo

@@ -146,8 +146,8 @@ TEST(SafeAppend, AJournalThatDoesNotFitTheFileNeverCutsIt)
     struct stat info {};
     ASSERT_EQ(::stat(out.c_str(), &info), 0);
     const std::string file = std::to_string(info.st_dev) + " " + std::to_string(info.st_ino) + " ";
+    // Journals of Kalvo's that do not fit this file are stale: they go, and the file stays whole.
     const std::string journals[] = {
-        "garbage",
         "kalvo append journal 1\n" + file + "5 3\nend\n",        // more bytes after the size than the block had
         "kalvo append journal 1\n" + file + "40 100\nend\n",     // recorded size beyond the file
         "kalvo append journal 1\n1 2 5 100\nend\n",             // another file
@@ -166,6 +166,46 @@ TEST(SafeAppend, AJournalThatDoesNotFitTheFileNeverCutsIt)
               "kalvo append journal 1\n" + file + "17 100\nend\n");
     EXPECT_FALSE(AppendWhole(out, "whole\r\n"));
     EXPECT_EQ(ReadBytes(out), "earlier results\r\nwhole\r\n");
+}
+
+TEST(SafeAppend, FilesNamedLikeAJournalThatKalvoDidNotWriteAreNeverTouched)
+{
+    TempDir dir;
+    const std::string out = dir.Write("out.txt", "earlier results\r\n");
+    const std::string victim = dir.Write("victim.txt", "someone's data\n");
+    const std::string notes = dir.Write("out.txt" + std::string(kAppendJournalSuffix), "my own notes\n");
+    fs::create_symlink(victim, JournalOf(out) + ".tmp");
+    const std::string looped = dir.Write("other.txt", "");
+    dir.Write("other.txt" + std::string(kAppendJournalSuffix), "kalvo notes, not a journal\n");
+
+    EXPECT_FALSE(AppendWhole(out, "block\r\n"));
+    EXPECT_FALSE(AppendWhole(looped, "block\r\n"));
+    EXPECT_EQ(ReadBytes(out), "earlier results\r\nblock\r\n");
+    EXPECT_EQ(ReadBytes(notes), "my own notes\n");
+    EXPECT_EQ(ReadBytes(victim), "someone's data\n");
+    EXPECT_TRUE(fs::is_symlink(JournalOf(out) + ".tmp"));
+    EXPECT_EQ(ReadBytes(JournalOf(looped)), "kalvo notes, not a journal\n");
+    // No temporary file of the journal is left behind.
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".kalvo-journal"), std::string::npos) << entry.path();
+}
+
+TEST(SafeAppend, AReportWithTheLongestNameStillGetsItsJournal)
+{
+    TempDir dir;
+    const std::string out = dir.Write(std::string(250, 'r') + ".txt", "earlier results\r\n");
+    const int status = InChild([&] {
+        LimitFileSize(100);
+        AppendWhole(out, std::string(20000, 'x'));
+        return 0;
+    });
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+    const std::string journal = SideFileName(out, kAppendJournalSuffix);
+    EXPECT_LE(fs::path(journal).filename().string().size(), 255u);
+    ASSERT_TRUE(fs::exists(journal));
+    EXPECT_FALSE(AppendWhole(out, "next block\r\n"));
+    EXPECT_EQ(ReadBytes(out), "earlier results\r\nnext block\r\n");
+    EXPECT_FALSE(fs::exists(journal));
 }
 
 TEST(SafeAppend, ARunKilledBeforeItsEndHasWrittenNothing)
