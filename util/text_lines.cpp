@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -13,22 +14,6 @@ namespace {
 
 // Bytes taken from the file per read while splitting it into lines.
 constexpr std::size_t kReadChunk = 1 << 16;
-
-// A name the system can be asked to open: a NUL byte would silently cut the
-// name short and open some other file.
-bool UsableName(const std::string& path)
-{
-    return !path.empty() && path.find('\0') == std::string::npos;
-}
-
-// Opens a file for reading, refusing folders (which open on some systems and then fail to read).
-std::FILE* OpenForReading(const std::string& path)
-{
-    std::error_code ec;
-    if (!UsableName(path) || std::filesystem::is_directory(path, ec))
-        return nullptr;
-    return std::fopen(path.c_str(), "rb");
-}
 
 }  // namespace
 
@@ -52,7 +37,7 @@ std::vector<std::string> SplitLines(std::string_view text)
 
 std::optional<std::string> ReadWholeFile(const std::string& path)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(path), &std::fclose);
+    const FileHandle file = OpenForReading(path);
     if (!file)
         return std::nullopt;
     std::string bytes;
@@ -89,26 +74,26 @@ std::string DescribeOpenFailure(const std::string& path)
     return "cannot be read";
 }
 
-LineReader::LineReader(const std::string& path) : m_file(OpenForReading(path))
+LineReader::LineReader(const std::string& path) : m_source(path)
 {
-    if (m_file)
+    if (m_source.IsOpen())
         m_buffer.resize(kReadChunk);
 }
 
 bool LineReader::Fill()
 {
-    if (!m_file || m_failed)
-        return false;
+    m_bufferStart += static_cast<long long>(m_end);
     m_pos = 0;
-    m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file.get());
-    if (m_end == 0 && std::ferror(m_file.get()))
-        m_failed = true;
+    m_end = m_source.Read(m_buffer.data(), m_buffer.size());
+    if (m_end > 0 && m_firstBytes.size() < kForeignTextBytes)
+        m_firstBytes.append(m_buffer.data(), std::min(m_end, kForeignTextBytes - m_firstBytes.size()));
     return m_end > 0;
 }
 
 bool LineReader::Next(std::string& line)
 {
     line.clear();
+    m_lineStart = m_bufferStart + static_cast<long long>(m_pos);
     bool any = false;  // bytes seen since the last line end
     for (;;) {
         if (m_pos == m_end && !Fill())
@@ -127,7 +112,7 @@ bool LineReader::Next(std::string& line)
         line.append(begin, available);
         m_pos = m_end;
     }
-    if (!any || m_failed)
+    if (!any || Failed())
         return false;
     // The last line has no LF: a CR that is the file's very last byte is its line end.
     if (!line.empty() && line.back() == '\r')
