@@ -13,10 +13,12 @@
 #include <fstream>
 #include <mutex>
 #include <new>
+#include <set>
 #include <thread>
 #include <utility>
 
 #include "util/append_file.h"
+#include "util/file_identity.h"
 #include "util/number_text.h"
 #include "util/text_lines.h"
 
@@ -39,6 +41,37 @@ PlannedStep RefusedStep(const std::string& file, std::string message)
 Refusal CannotOpen(const char* what, const std::string& path)
 {
     return Refusal{std::string("cannot open ") + what + " " + Quoted(path) + ": " + DescribeOpenFailure(path)};
+}
+
+// A file a plan reads, whole, or the refusal that stands for it. Reading
+// happens once: a pipe or a process substitution gives its text only once,
+// so every run of the file is handed this same text.
+std::optional<std::string> ReadForPlan(BatchPlan& plan, const char* what, const std::string& path)
+{
+    try {
+        if (auto text = ReadWholeFile(path))
+            return text;
+        plan.steps.push_back(RefusedStep(path, CannotOpen(what, path).message));
+    } catch (const std::bad_alloc&) {
+        plan.steps.push_back(RefusedStep(path, std::string(what) + " " + Quoted(path) +
+                                                   " is too large to read into the memory available"));
+    }
+    return std::nullopt;
+}
+
+// Notes a parameter file of the batch and the files it names as inputs of the whole batch.
+void NoteParameterInputs(BatchPlan& plan, const std::string& path, const std::string& text)
+{
+    plan.inputs.emplace_back(path, "the parameter file " + Quoted(path));
+    CMotifSampler reader;
+    reader.LoadParametersText(text, path);
+    if (!reader.m_inputPath.empty())
+        plan.inputs.emplace_back(reader.m_inputPath, "the sequence file \"-i\" " + Quoted(reader.m_inputPath) +
+                                                         " of parameter file " + Quoted(path));
+    if (reader.m_backgroundPath != kNoBackgroundFile && !reader.m_backgroundPath.empty())
+        plan.inputs.emplace_back(reader.m_backgroundPath, "the background file \"-b\" " +
+                                                              Quoted(reader.m_backgroundPath) + " of parameter file " +
+                                                              Quoted(path));
 }
 
 void AddRuns(BatchPlan& plan, const std::string& parameterFile, int runs,
@@ -97,18 +130,16 @@ BatchPlan PlanRepeatedRun(const std::string& parameterFile, std::uint32_t baseSe
 {
     BatchPlan plan;
     plan.baseSeed = baseSeed;
-    const auto text = ReadWholeFile(parameterFile);
-    if (!text) {
-        // Say what is wrong with the file rather than asking for a count it may well hold.
-        plan.steps.push_back(RefusedStep(parameterFile, CannotOpen("parameter file", parameterFile).message));
+    // Say what is wrong with the file rather than asking for a count it may well hold.
+    auto text = ReadForPlan(plan, "parameter file", parameterFile);
+    if (!text)
         return plan;
-    }
     const int count = ScanRunCount(SplitLines(*text), -1);
     if (count < 1) {
         plan.needsRunCount = true;
         return plan;
     }
-    AddRuns(plan, parameterFile, count);
+    AddRuns(plan, parameterFile, count, std::move(text));
     return plan;
 }
 
@@ -116,11 +147,10 @@ BatchPlan PlanMultipleInputs(const std::string& listFile, std::uint32_t baseSeed
 {
     BatchPlan plan;
     plan.baseSeed = baseSeed;
-    const auto text = ReadWholeFile(listFile);
-    if (!text) {
-        plan.steps.push_back(RefusedStep(listFile, CannotOpen("list file", listFile).message));
+    const auto text = ReadForPlan(plan, "list file", listFile);
+    if (!text)
         return plan;
-    }
+    plan.inputs.emplace_back(listFile, "the list file " + Quoted(listFile));
     const std::vector<std::string> lines = SplitLines(*text);
     const int listed = lines.empty() ? 0 : ParseLeadingInt(lines[0]);
     if (listed < 1) {
@@ -145,14 +175,13 @@ BatchPlan PlanMultipleInputs(const std::string& listFile, std::uint32_t baseSeed
                           ": empty line where a parameter file should be named"));
             continue;
         }
-        const auto parameters = ReadWholeFile(path);
-        if (!parameters) {
-            plan.steps.push_back(RefusedStep(path, CannotOpen("parameter file", path).message));
+        auto parameters = ReadForPlan(plan, "parameter file", path);
+        if (!parameters)
             continue;
-        }
+        NoteParameterInputs(plan, path, *parameters);
         const int count = ScanRunCount(SplitLines(*parameters), 1);
         if (count >= 1)
-            AddRuns(plan, path, count);
+            AddRuns(plan, path, count, std::move(parameters));
     }
     return plan;
 }
@@ -187,18 +216,32 @@ std::string ExtraOutputPath(const std::string& outputPath, ExportFormat format, 
 
 BatchPlan PlanBatch(BatchCommand command, const std::string& file, std::uint32_t baseSeed)
 {
-    switch (command) {
-    case BatchCommand::SingleRun:
-        return PlanSingleRun(file, baseSeed);
-    case BatchCommand::RepeatedRun:
-        return PlanRepeatedRun(file, baseSeed);
-    case BatchCommand::MultipleInputs:
-        return PlanMultipleInputs(file, baseSeed);
+    try {
+        switch (command) {
+        case BatchCommand::SingleRun:
+            return PlanSingleRun(file, baseSeed);
+        case BatchCommand::RepeatedRun:
+            return PlanRepeatedRun(file, baseSeed);
+        case BatchCommand::MultipleInputs:
+            return PlanMultipleInputs(file, baseSeed);
+        }
+    } catch (const std::bad_alloc&) {
+        BatchPlan plan;
+        plan.baseSeed = baseSeed;
+        plan.steps.push_back(RefusedStep(file, (command == BatchCommand::MultipleInputs ? "list file " : "parameter file ") +
+                                                   Quoted(file) + ": planning its runs needs more memory than is available"));
+        return plan;
     }
     return {};
 }
 
 namespace {
+
+// The number a run's format files carry: none when the batch has one run.
+std::int64_t ExtraRunNumber(const BatchPlan& plan, const PlannedRun& run)
+{
+    return plan.totalRuns > 1 ? run.index + 1 : 0;
+}
 
 // What one run produced, before anything of it reaches a file or the user.
 struct RunResult {
@@ -206,21 +249,67 @@ struct RunResult {
     bool abandoned = false;
     std::string outputPath;
     std::string block;  // the report block, appended when the run's turn comes
+    std::vector<std::string> warnings;
     std::optional<RunSummary> summary;
     std::vector<std::pair<ExportFormat, std::string>> extras;  // composed files, written after the block
 };
 
-// One run up to its composed report: construct, load, sample, compose,
-// destroy. Anything thrown out of the run (the core only throws when memory
-// runs out) becomes a refusal, so the batch goes on with its next run.
-RunResult ComputeRun(const PlannedRun& run, const std::optional<std::string>& parameterText,
-                     const ProgressCallback& progress, bool wantSummary, const ExtraOutputs& extras)
+// Why a loaded run must not start because of what it would write: a format
+// file that would land on a file the run or its batch reads, or beside a pipe
+// or device, or a report appended to a file of the batch. Nothing when it may.
+Outcome CheckRunOutputs(const CMotifSampler& sampler, const BatchPlan& plan, std::int64_t runNumber)
 {
+    const std::string refusedFile = "parameter file " + Quoted(sampler.m_parameterPath) + ": ";
+    std::vector<std::pair<std::string, std::string>> inputs = plan.inputs;
+    inputs.emplace_back(sampler.m_inputPath, "the sequence file \"-i\" " + Quoted(sampler.m_inputPath));
+    if (sampler.m_backgroundPath != kNoBackgroundFile)
+        inputs.emplace_back(sampler.m_backgroundPath, "the background file \"-b\" " + Quoted(sampler.m_backgroundPath));
+    inputs.emplace_back(sampler.m_parameterPath, "the parameter file itself");
+    for (const auto& [input, named] : plan.inputs) {
+        if (SameFile(sampler.m_outputPath, input))
+            return Refusal{refusedFile + "the output file \"-o\" " + Quoted(sampler.m_outputPath) + " is " + named +
+                           "; the report would be appended to an input"};
+    }
+    const ExtraOutputs& extras = plan.extraOutputs;
+    if (extras.formats.empty())
+        return std::nullopt;
+    if (const auto kind = SpecialFileKind(CreationTarget(sampler.m_outputPath)))
+        return Refusal{refusedFile + "the output file \"-o\" " + Quoted(sampler.m_outputPath) + " is " + *kind +
+                       ", and no " + std::string(ExportFormatName(extras.formats.front())) +
+                       " file is written beside it; give \"-o\" a file in a folder, or leave out the formats"};
+    inputs.emplace_back(sampler.m_outputPath, "the output file \"-o\" " + Quoted(sampler.m_outputPath));
+    for (ExportFormat format : extras.formats) {
+        const std::string path = ExtraOutputPath(sampler.m_outputPath, format, runNumber);
+        for (const auto& [input, named] : inputs) {
+            if (SameFile(path, input))
+                return Refusal{refusedFile + "the " + std::string(ExportFormatName(format)) + " file " + Quoted(path) +
+                               " is " + named + "; the run would overwrite it, so it was not run"};
+        }
+    }
+    return std::nullopt;
+}
+
+// One run up to its composed report: construct, load, check what it would
+// write, sample, compose, destroy. Anything thrown out of the run (the core
+// only throws when memory runs out) becomes a refusal, so the batch goes on
+// with its next run.
+RunResult ComputeRun(const PlannedRun& run, const std::optional<std::string>& parameterText,
+                     const ProgressCallback& progress, bool wantSummary, const BatchPlan& plan)
+{
+    const ExtraOutputs& extras = plan.extraOutputs;
     RunResult result;
     try {
         CMotifSampler sampler;
+        // Whatever happens to the run, what it read loosely is still told.
+        struct KeepWarnings {
+            CMotifSampler& sampler;
+            std::vector<std::string>& into;
+            ~KeepWarnings() { into = std::move(sampler.m_warnings); }
+        } keep{sampler, result.warnings};
         result.outcome = parameterText ? sampler.LoadParametersText(*parameterText, run.parameterFile)
                                        : sampler.LoadParameters(run.parameterFile);
+        if (!result.outcome)
+            result.outcome = CheckRunOutputs(sampler, plan, ExtraRunNumber(plan, run));
         if (!result.outcome)
             result.outcome = sampler.Sample(run.seed, progress);
         if (!result.outcome) {
@@ -415,7 +504,7 @@ private:
             return !abandoned;
         };
         RunResult result = ComputeRun(run, item.step->parameterText, progress,
-                                      static_cast<bool>(m_frontEnd.runFinished), m_plan.extraOutputs);
+                                      static_cast<bool>(m_frontEnd.runFinished), m_plan);
         result.abandoned = abandoned;
         return result;
     }
@@ -430,6 +519,10 @@ private:
         if (!result.outcome)
             result.outcome = CMotifSampler::AppendReport(result.outputPath, result.block);
         std::lock_guard lock(m_callbackMutex);
+        // Runs of one file read it alike: each warning is told once per batch.
+        for (const std::string& warning : result.warnings)
+            if (m_warningsTold.insert(warning).second && m_frontEnd.warned)
+                m_frontEnd.warned(warning);
         if (result.outcome) {
             ++m_result.runsRefused;
             if (m_frontEnd.refused)
@@ -453,7 +546,7 @@ private:
     std::vector<Refusal> WriteExtras(const PlannedRun& run, const RunResult& result) const
     {
         std::vector<Refusal> unwritten;
-        const std::int64_t runNumber = m_plan.totalRuns > 1 ? run.index + 1 : 0;
+        const std::int64_t runNumber = ExtraRunNumber(m_plan, run);
         for (const auto& [format, text] : result.extras) {
             const std::string path = ExtraOutputPath(result.outputPath, format, runNumber);
             if (auto problem = ReplaceWhole(path, text))
@@ -481,6 +574,7 @@ private:
     std::mutex m_mutex;          // guards the cursor and the slots
     std::condition_variable m_changed;
     std::deque<Slot> m_slots;    // claimed entries not yet committed, in batch order
+    std::set<std::string> m_warningsTold;
     std::int64_t m_firstSlot = 0;
     bool m_exhausted = false;
     bool m_stop = false;

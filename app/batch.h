@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,7 +39,7 @@ int ScanRunCount(const std::vector<std::string>& lines, int count);
 // One step of a planned batch, in batch order: `runs` runs of one parameter
 // file one after another, or a file that could not be read at this point.
 struct PlannedStep {
-    std::string parameterFile;        // with parameterText: the name that stands for it
+    std::string parameterFile;        // with parameterText: the name that stands for it (read once, as planned)
     std::int64_t firstRun = 0;        // k of its first run over the batch
     int runs = 0;
     std::optional<Refusal> refusal;   // set: reported here instead of any run
@@ -64,6 +65,10 @@ struct BatchPlan {
     std::int64_t totalRuns = 0;
     bool needsRunCount = false;  // nothing to run: the user is asked for a number of runs
     ExtraOutputs extraOutputs;   // written after each run's report, numbered when totalRuns > 1
+    // Files the batch reads besides each run's own inputs (the list file, the
+    // listed parameter files and their sequence and background files), each
+    // with the words that name it in a message. No run writes any of them.
+    std::vector<std::pair<std::string, std::string>> inputs;
 };
 
 // One run of a batch, with everything needed to repeat it alone.
@@ -95,9 +100,13 @@ struct BatchFrontEnd {
     std::function<void(const PlannedRun&)> runStarting;
     // One refused run, or one file that could not be read.
     std::function<void(const Refusal&)> refused;
+    // Input a run read loosely, one line each, told before the run's result;
+    // a warning that an earlier run of the batch gave is not told again.
+    std::function<void(const std::string&)> warned;
     // A run appended its report; the summary describes the same best state.
     std::function<void(const PlannedRun&, const RunSummary&)> runFinished;
-    // Between iterations of a run; returning false abandons it and stops the batch.
+    // About every tenth of a second while a run works, and between
+    // iterations; returning false abandons it and stops the batch.
     std::function<bool(const PlannedRun&, const RunProgress&)> progress;
 };
 

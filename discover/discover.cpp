@@ -25,22 +25,28 @@ namespace fs = std::filesystem;
 namespace {
 
 // Sequences read the way every run reads them: upper case, names without '>'.
-struct SequenceSet {
+struct SequenceTexts {
     std::vector<std::string> headers;  // header lines as read, '>' included
     std::vector<std::string> names;
     std::vector<std::string> sequences;
     long long residues = 0;
+    std::vector<std::string> warnings;  // what was read loosely
 };
 
-Outcome ReadSequenceSet(const std::string& path, SequenceSet& set)
+Outcome ReadSequenceTexts(const std::string& path, SequenceTexts& set)
 {
     CMotifSampler reader;
     reader.m_inputPath = path;
     reader.m_width = 1;
     if (auto refusal = reader.ReadSequences())
         return refusal;
-    set.headers = std::move(reader.m_seqNames);
-    set.sequences = std::move(reader.m_seqs);
+    set.warnings = std::move(reader.m_warnings);
+    set.headers.reserve(reader.m_seqs.size());
+    set.sequences.reserve(reader.m_seqs.size());
+    for (std::size_t s = 0; s < reader.m_seqs.size(); ++s) {
+        set.headers.emplace_back(reader.m_seqs.Header(s));
+        set.sequences.emplace_back(reader.m_seqs[s]);
+    }
     set.residues = reader.m_totalLength;
     for (const std::string& header : set.headers)
         set.names.push_back(!header.empty() && header.front() == '>' ? header.substr(1) : header);
@@ -76,7 +82,7 @@ struct TargetSplit {
     std::vector<int> test;
 };
 
-TargetSplit SplitTargets(const SequenceSet& targets, std::uint64_t seed)
+TargetSplit SplitTargets(const SequenceTexts& targets, std::uint64_t seed)
 {
     const int n = static_cast<int>(targets.sequences.size());
     std::vector<int> order = AllIndexes(static_cast<std::size_t>(n));
@@ -221,7 +227,7 @@ private:
     const DiscoverProgressCallback& m_progress;
     fs::path m_outputDir;
 
-    SequenceSet m_targets;
+    SequenceTexts m_targets;
     std::vector<std::vector<std::uint8_t>> m_targetCodes;
     std::vector<std::vector<std::uint8_t>> m_controlCodes;
     std::vector<int> m_sampled;   // what the restarts sample: part of the training targets
@@ -257,8 +263,9 @@ Outcome DiscoveryRun::Prepare(bool force)
         return Refusal{"no motif width to try"};
     if (settings.restarts < 1 || settings.motifs < 1)
         return Refusal{"a discovery needs at least one restart and one motif"};
-    if (auto refusal = ReadSequenceSet(settings.inputPath, m_targets))
+    if (auto refusal = ReadSequenceTexts(settings.inputPath, m_targets))
         return refusal;
+    m_discovery.warnings = m_targets.warnings;
     std::size_t longest = 0;
     for (const std::string& sequence : m_targets.sequences)
         longest = std::max(longest, sequence.size());
@@ -269,10 +276,11 @@ Outcome DiscoveryRun::Prepare(bool force)
             return Refusal{"motif width " + std::to_string(width) + " is above the length of every sequence in '" +
                            settings.inputPath + "' (the longest has " + std::to_string(longest) + ")"};
     }
-    SequenceSet controls;
+    SequenceTexts controls;
     if (settings.controlPath) {
-        if (auto refusal = ReadSequenceSet(*settings.controlPath, controls))
+        if (auto refusal = ReadSequenceTexts(*settings.controlPath, controls))
             return Refusal{"control set: " + refusal->message};
+        m_discovery.warnings.insert(m_discovery.warnings.end(), controls.warnings.begin(), controls.warnings.end());
         m_discovery.controlSource = *settings.controlPath;
     } else {
         // Seeded apart from the restarts' streams, so the controls never depend on --jobs.
@@ -408,8 +416,12 @@ void DiscoveryRun::RunRestart(RestartResult& result, int round, int width, int i
     // and its report names its input as the parameter file does.
     run.m_inputPath = (m_outputDir / fasta).string();
     run.m_outputPath = (m_outputDir / record.reportFile).string();
-    const ProgressCallback progress = [this](const RunProgress& step) {
-        return Report(step.iteration > 0 ? 1 : 0, 0);
+    // A long iteration reports more than once: only a new iteration counts.
+    int iterationsCounted = 0;
+    const ProgressCallback progress = [this, &iterationsCounted](const RunProgress& step) {
+        const int more = step.iteration - iterationsCounted;
+        iterationsCounted = step.iteration;
+        return Report(more, 0);
     };
     if (auto refusal = run.Sample(record.seed, progress)) {
         result.refusal = refusal;
@@ -759,7 +771,7 @@ Outcome DiscoveryRun::WriteFiles()
 
 }  // namespace
 
-std::string DefaultDiscoverOutputDir(const std::string& inputPath)
+std::string SequenceFileStem(const std::string& inputPath)
 {
     fs::path name = fs::path(inputPath).filename();
     if (name.extension() == ".gz")
@@ -767,8 +779,10 @@ std::string DefaultDiscoverOutputDir(const std::string& inputPath)
     std::string stem = name.stem().string();
     if (stem.empty() || stem == "-")
         stem = "sequences";
-    return stem + ".kalvo";
+    return stem;
 }
+
+std::string DefaultDiscoverOutputDir(const std::string& inputPath) { return SequenceFileStem(inputPath) + ".kalvo"; }
 
 Outcome RunDiscovery(const DiscoverSettings& settings, bool force, Discovery& discovery,
                      const DiscoverProgressCallback& progress)

@@ -23,6 +23,9 @@ struct DiscoverProgress {
 // Called from the restarts' threads, one call at a time; returning false cancels the discovery.
 using DiscoverProgressCallback = std::function<bool(const DiscoverProgress&)>;
 
+// The name outputs of a sequence file are named after: peaks.fa and peaks.fa.gz give "peaks".
+std::string SequenceFileStem(const std::string& inputPath);
+
 // The folder a discovery of `input` writes to without --output-dir: peaks.fa gives peaks.kalvo.
 std::string DefaultDiscoverOutputDir(const std::string& inputPath);
 

@@ -102,6 +102,8 @@ struct Discovery {
     // E-value of the best candidate that was not significant (the reason the
     // discovery stopped), when there was one.
     std::optional<double> nextBestLog10EValue;
+    // Input read loosely (blanks or tabs inside sequence lines), one line each.
+    std::vector<std::string> warnings;
 };
 
 }  // namespace kalvo

@@ -78,7 +78,7 @@ void CMotifSampler::ComputeBackground()
 {
     m_bgFreq.fill(0.0);
     m_bgTrans.fill(0.0);
-    for (const std::string& sequence : m_seqs) {
+    for (const std::string_view sequence : m_seqs) {
         const std::size_t length = sequence.size();
         for (std::size_t j = 0; j < length; ++j) {
             // Both strands at once: an A is also a T on the other strand.

@@ -9,9 +9,10 @@ namespace kalvo {
 
 void CMotifSampler::RandomAlignment()
 {
+    m_startSlots.assign(static_cast<std::size_t>(m_numSeqs), -1);
+    m_startSitesLeft = 0;
     for (int s = 0; s < m_numSeqs; ++s) {
-        const std::string& sequence = m_seqs[static_cast<std::size_t>(s)];
-        const long long starts = static_cast<long long>(sequence.size()) - m_width + 1;
+        const long long starts = static_cast<long long>(m_seqs.Length(static_cast<std::size_t>(s))) - m_width + 1;
         // Draw even when the sequence is too short for a site: later draws must
         // keep their place in the random stream, or a seed stops repeating a run.
         const long long pos = m_random.Index(starts);
@@ -20,19 +21,43 @@ void CMotifSampler::RandomAlignment()
             forward = !(m_random.Uniform() >= 0.5);
         if (starts <= 0)
             continue;
-        SiteNode site;
-        site.seqName = m_seqNames[static_cast<std::size_t>(s)];
-        site.seqIndex = s;
-        site.ordinal = 0;
-        site.word = sequence.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(m_width));
-        if (!forward)
-            site.word = ReverseComplement(site.word);
-        site.forward = forward;
-        site.pos = static_cast<int>(pos);
-        SiteList& sites = m_sites[static_cast<std::size_t>(s)];
-        sites.clear();
-        sites.push_back(std::move(site));
+        // The start site takes the place of whatever the sequence held.
+        m_sites[static_cast<std::size_t>(s)].clear();
+        m_startSlots[static_cast<std::size_t>(s)] = 2 * pos + (forward ? 0 : 1);
+        ++m_startSitesLeft;
     }
+    if (m_startSitesLeft == 0)
+        std::vector<long long>().swap(m_startSlots);
+}
+
+SiteNode CMotifSampler::StartSite(int s) const
+{
+    const long long slot = m_startSlots[static_cast<std::size_t>(s)];
+    SiteNode site;
+    site.seqIndex = s;
+    site.ordinal = 0;
+    site.forward = slot % 2 == 0;
+    site.pos = static_cast<int>(slot / 2);
+    site.word = m_seqs[static_cast<std::size_t>(s)].substr(static_cast<std::size_t>(site.pos), static_cast<std::size_t>(m_width));
+    if (!site.forward)
+        site.word = ReverseComplement(site.word);
+    return site;
+}
+
+void CMotifSampler::PlaceStartSites()
+{
+    if (m_startSlots.empty())
+        return;
+    for (std::size_t s = 0; s < m_startSlots.size(); ++s) {
+        if (m_startSlots[s] < 0)
+            continue;
+        SiteList placed{StartSite(static_cast<int>(s))};
+        for (const SiteNode& site : m_sites[s])
+            placed.push_back(site);
+        m_sites[s] = std::move(placed);
+    }
+    std::vector<long long>().swap(m_startSlots);
+    m_startSitesLeft = 0;
 }
 
 void CMotifSampler::SeedMotif(const std::string& word)
@@ -50,14 +75,20 @@ void CMotifSampler::Recount()
     std::fill(m_counts.begin(), m_counts.end(), 0);
     m_numSites = 0;
     const auto width = static_cast<std::size_t>(m_width);
-    for (const SiteList& sites : m_sites) {
-        for (const SiteNode& site : sites) {
-            ++m_numSites;
-            for (std::size_t j = 0; j < width; ++j) {
-                if (IsBase(site.word[j]))
-                    ++m_counts[j * 4 + static_cast<std::size_t>(BaseCode(site.word[j]))];
-            }
+    auto count = [&](const SiteNode& site) {
+        ++m_numSites;
+        for (std::size_t j = 0; j < width; ++j) {
+            if (IsBase(site.word[j]))
+                ++m_counts[j * 4 + static_cast<std::size_t>(BaseCode(site.word[j]))];
         }
+    };
+    for (const SiteList& sites : m_sites) {
+        for (const SiteNode& site : sites)
+            count(site);
+    }
+    for (std::size_t s = 0; s < m_startSlots.size(); ++s) {
+        if (m_startSlots[s] >= 0)
+            count(StartSite(static_cast<int>(s)));
     }
 }
 

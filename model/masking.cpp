@@ -1,4 +1,5 @@
 // model/masking.cpp: start positions whose window is made almost entirely of two bases.
+#include <cstdint>
 #include <string_view>
 
 #include "model/run_state.h"
@@ -34,14 +35,14 @@ bool IsLowComplexity(std::string_view window, double threshold)
 
 void CMotifSampler::BuildMask()
 {
-    m_mask.assign(static_cast<std::size_t>(m_numSeqs), {});
+    // Starts too close to the end for a whole window stay unmasked.
+    m_mask.assign(m_seqs.TotalResidues(), 0);
     const auto window = static_cast<std::size_t>(m_maskWindow);
-    for (std::size_t i = 0; i < m_mask.size(); ++i) {
-        const std::string& sequence = m_seqs[i];
-        // Starts too close to the end for a whole window stay unmasked.
-        m_mask[i].assign(sequence.size(), 0);
+    for (std::size_t i = 0; i < m_seqs.size(); ++i) {
+        const std::string_view sequence = m_seqs[i];
+        std::uint8_t* mask = m_mask.data() + m_seqs.Start(i);
         for (std::size_t j = 0; j + window <= sequence.size(); ++j)
-            m_mask[i][j] = IsLowComplexity(std::string_view(sequence).substr(j, window), m_maskThreshold) ? 1 : 0;
+            mask[j] = IsLowComplexity(sequence.substr(j, window), m_maskThreshold) ? 1 : 0;
     }
 }
 

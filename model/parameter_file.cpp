@@ -1,4 +1,5 @@
 // model/parameter_file.cpp: LoadParameters, one key or value per line.
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "model/run_state.h"
+#include "util/file_identity.h"
 #include "util/number_text.h"
 #include "util/text_lines.h"
 
@@ -31,13 +33,29 @@ std::string Shown(const std::string& line)
     return shown;
 }
 
-// True when both names lead to one file, or are spelled alike.
-bool SameFile(const std::string& a, const std::string& b)
+// A real as a warning shows what was read: "0.5", "1e-07", "0".
+std::string FormatReadReal(double x)
 {
-    if (a.empty() || b.empty())
-        return false;
-    std::error_code ec;
-    return a == b || std::filesystem::equivalent(a, b, ec);
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", x);
+    return text;
+}
+
+// The lines that are keys of a parameter file.
+bool IsKey(const std::string& line)
+{
+    static constexpr std::string_view kKeys[] = {"-i", "-o", "-b", "-w", "-n", "-m", "-c",
+                                                 "-e", "-r", "-s", "-A", "-k", "-N"};
+    for (std::string_view key : kKeys)
+        if (line == key)
+            return true;
+    return false;
+}
+
+// True for a seed word of the four upper-case letters only.
+bool PlainSeedWord(const std::string& word)
+{
+    return word.find_first_not_of("ACGT") == std::string::npos;
 }
 
 }  // namespace
@@ -64,37 +82,62 @@ Outcome CMotifSampler::LoadParametersText(std::string_view text, const std::stri
     m_oneSitePerSeq = false;
     m_seedMotif = std::string(kNoSeedMotif);
 
+    m_warnings.clear();
     const std::vector<std::string> lines = SplitLines(text);
     bool pseudocountGiven = false;
     std::string pseudocountText;
     std::size_t next = 0;
+    // Values are read exactly as they always were; one read loosely is told, so
+    // that a slip ("8.5", "1e3", a key where a value belongs) does not pass unnoticed.
+    auto warn = [&](const std::string& what) {
+        m_warnings.push_back("parameter file " + Quoted(path) + ", line " + std::to_string(next) + ": " + what);
+    };
     // A key's value is the following line whatever it holds; past the end it is empty.
-    auto value = [&]() -> std::string {
-        return next < lines.size() ? lines[next++] : std::string();
+    auto value = [&](const std::string& key) -> std::string {
+        if (next >= lines.size())
+            return std::string();
+        const std::string& line = lines[next++];
+        if (IsKey(line))
+            warn("\"" + key + "\" takes this line as its value, so \"" + line + "\" here is not read as a key");
+        return line;
+    };
+    auto number = [&](const std::string& key) {
+        const std::string given = value(key);
+        const int read = ParseLeadingInt(given);
+        if (!ReadsWholeAsInt(given) && !IsKey(given))
+            warn("\"" + key + "\" value \"" + Shown(given) + "\" is not a whole number; it is read as " +
+                 std::to_string(read));
+        return read;
     };
     while (next < lines.size()) {
         const std::string& line = lines[next++];
         if (line == "-i") {
-            m_inputPath = value();
+            m_inputPath = value(line);
         } else if (line == "-o") {
-            m_outputPath = value();
+            m_outputPath = value(line);
         } else if (line == "-b") {
-            m_backgroundPath = value();
+            m_backgroundPath = value(line);
         } else if (line == "-w") {
-            m_width = ParseLeadingInt(value());
+            m_width = number(line);
         } else if (line == "-n") {
-            m_iterations = ParseLeadingInt(value());
+            m_iterations = number(line);
         } else if (line == "-m") {
-            m_depMoves = ParseLeadingInt(value());
+            m_depMoves = number(line);
         } else if (line == "-c") {
-            m_corrLevel = ParseLeadingInt(value());
+            m_corrLevel = number(line);
         } else if (line == "-e") {
             m_oneSitePerSeq = true;
         } else if (line == "-r") {
-            if (value() == "0")
+            const std::string strands = value(line);
+            if (strands == "0")
                 m_bothStrands = false;
+            else if (strands != "1" && !IsKey(strands) && (!ReadsWholeAsInt(strands) || ParseLeadingInt(strands) == 0))
+                warn("\"-r\" value \"" + Shown(strands) + "\" is not exactly 0 or 1; both strands are searched");
         } else if (line == "-s") {
-            pseudocountText = value();
+            pseudocountText = value(line);
+            if (!ReadsWholeAsReal(pseudocountText) && !IsKey(pseudocountText))
+                warn("\"-s\" value \"" + Shown(pseudocountText) + "\" is not a number; it is read as " +
+                     FormatReadReal(ParseLeadingReal(pseudocountText)));
             const double x = ParseLeadingReal(pseudocountText);
             m_pseudo = {x, x, x, x};
             m_pseudoTotal = 0.0;
@@ -102,7 +145,10 @@ Outcome CMotifSampler::LoadParametersText(std::string_view text, const std::stri
                 m_pseudoTotal += x;
             pseudocountGiven = true;
         } else if (line == "-A") {
-            m_seedMotif = value();
+            m_seedMotif = value(line);
+            if (m_seedMotif != kNoSeedMotif && !PlainSeedWord(m_seedMotif) && !IsKey(m_seedMotif))
+                warn("\"-A\" seed word \"" + Shown(m_seedMotif) +
+                     "\" holds letters other than A, C, G and T (lower case counts as other); each of them is read as A");
         } else if (line == "-k") {
             m_maskLowComplexity = true;
             m_maskThreshold = 0.9;

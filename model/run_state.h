@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "model/refusal.h"
+#include "model/run_progress.h"
+#include "model/sequence_set.h"
+#include "model/site_list.h"
 #include "util/log_factorial.h"
 #include "util/random.h"
 
@@ -16,19 +19,6 @@ namespace kalvo {
 // The texts that mean "none" in a parameter file.
 inline constexpr std::string_view kNoBackgroundFile = "$%//";
 inline constexpr std::string_view kNoSeedMotif = "%%%%";
-
-// One site of one sequence. The word is always in motif orientation: the
-// reverse complement of the sequence text for a reverse-strand site.
-struct SiteNode {
-    std::string seqName;      // header line of the sequence
-    int seqIndex = 0;
-    int ordinal = 0;          // 1, 2, ... in the order the sampling step added it; 0 for a random start site
-    std::string word;
-    bool forward = true;      // on the given strand
-    int pos = 0;              // 0-based leftmost residue in the given sequence, for both strands
-    double motifLogLik = 0.0; // ln(motif / background) as last scored
-    double bgProb = 0.0;      // probability of the word under the background
-};
 
 // A group of dependent motif columns (a pair when made by the moves).
 struct GroupNode {
@@ -39,17 +29,9 @@ struct GroupNode {
     double logBF = 0.0;
 };
 
-using SiteList = std::vector<SiteNode>;   // sites of one sequence, in the order they were added
 using GroupList = std::vector<GroupNode>; // newest group first
 
 enum class ShiftDirection { Right = 0, Left = 1 };
-
-struct RunProgress {
-    int iteration = 0;   // iterations done
-    int iterations = 0;  // iterations of the run
-};
-// Called between iterations; returning false abandons the run, which then appends nothing.
-using ProgressCallback = std::function<bool(const RunProgress&)>;
 
 // One sampler run: parameters, sequences, background, motif model, current and
 // best state. Constructed, filled by LoadParameters, run once, destroyed.
@@ -70,7 +52,14 @@ public:
     Outcome ReadSequences();
     Outcome LoadBackground(const std::string& path);
     void ComputeBackground();
+    // Draws a start site on every sequence long enough for one. The sites are
+    // kept packed in m_startSlots, counted by Recount, until the sequence's
+    // first sampling step takes its site out or PlaceStartSites lists them.
     void RandomAlignment();
+    // The start site of sequence s as a site record; s must have one left.
+    SiteNode StartSite(int s) const;
+    // Moves the start sites still packed into m_sites, each first in its list.
+    void PlaceStartSites();
     void SeedMotif(const std::string& word);
     void Recount();
     void BuildMask();
@@ -82,6 +71,9 @@ public:
     // Run without the report: setup and iterations only, so a caller can
     // compose the block now and append it later (runs of a parallel batch).
     Outcome Sample(std::uint32_t seed, const ProgressCallback& progress = {});
+    // Calls the progress callback from inside the long steps of a run, and
+    // tells them when the run is abandoned; idle outside Sample.
+    ProgressPacer m_pacer;
 
     // --- site sampling step ---
     void SampleSequence(int s);
@@ -149,6 +141,9 @@ public:
     std::string m_backgroundPath{kNoBackgroundFile};
     std::string m_seedMotif;
     std::string m_parameterPath;
+    // Input read loosely but read all the same, one line each for the user
+    // (without the "kalvo: warning: " every front end puts before it).
+    std::vector<std::string> m_warnings;
     int m_width = 0;
     int m_iterations = 0;
     int m_depMoves = 1;
@@ -163,13 +158,14 @@ public:
     double m_givenPseudocount = 0.0;  // per base, kept for the record when the report zeroes m_pseudo
 
     // --- input ---
-    std::vector<std::string> m_seqs;
-    std::vector<std::string> m_seqNames;
+    SequenceSet m_seqs;  // residues upper-cased as read, and the header lines
     int m_numSeqs = 0;
     long long m_totalLength = 0;
     std::array<double, 4> m_bgFreq{};
     std::array<double, 16> m_bgTrans{};
-    std::vector<std::vector<std::uint8_t>> m_mask;  // per sequence, 1 where no site may start
+    // 1 where no site may start, sequence s from m_seqs.Start(s) on; one
+    // buffer, since a vector per sequence costs more than a short sequence.
+    std::vector<std::uint8_t> m_mask;
 
     // --- model and state ---
     std::vector<int> m_counts;        // 4·W: column c, letter b at 4c + b
@@ -179,6 +175,11 @@ public:
     double m_samplingPriorOdds = 1000.0;
     std::vector<SiteList> m_sites;
     std::vector<SiteList> m_bestSites;
+    // Random start sites not yet taken out, per sequence the slot (2·pos, +1 on
+    // the reverse strand) or -1; empty when none is left. Packed because a
+    // million short sequences would otherwise hold a million records at once.
+    std::vector<long long> m_startSlots;
+    long long m_startSitesLeft = 0;
     int m_numPairs = 0;
     GroupList m_groups;
     GroupList m_bestGroups;
@@ -197,7 +198,7 @@ private:
     void ScoreSlots(int s, long long firstPosition, long long positions);
     void ColumnOccupancy(std::vector<char>& occupied, const GroupNode* except) const;
 
-    std::vector<long long> m_seqOffset;       // start of each sequence in the flat tables
+    // The flat tables below hold sequence s from m_seqs.Start(s) on.
     std::vector<std::uint8_t> m_codes;        // letter codes (non-ACGT count as A)
     std::vector<std::uint8_t> m_reverseCodes; // codes of each letter's complement
     std::vector<std::uint8_t> m_slotBlocked;  // window holds N or is masked

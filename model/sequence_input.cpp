@@ -1,10 +1,58 @@
 // model/sequence_input.cpp: ReadSequences, the FASTA-style input and the per-run storage.
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "model/run_state.h"
 #include "util/text_lines.h"
 
 namespace kalvo {
+namespace {
+
+// A refusal when the line just read shows the file is not text a FASTA reader
+// can take: a byte order mark of UTF-16 or UTF-32, a compressed format other
+// than gzip, or a NUL byte anywhere (binary data, or UTF-16 without its mark).
+Outcome CheckIsText(const LineReader& reader, const std::string& line, long long lineNumber, const std::string& path)
+{
+    if (lineNumber == 1) {
+        if (auto kind = ForeignTextKind(reader.FirstBytes()))
+            return Refusal{"sequence file '" + path + "' looks like " + *kind};
+    }
+    const std::size_t nul = line.find('\0');
+    if (nul == std::string::npos)
+        return std::nullopt;
+    const long long byte = reader.LineStart() + static_cast<long long>(nul) + 1;
+    return Refusal{"sequence file '" + path + "' holds a NUL byte (at byte " + std::to_string(byte) +
+                   (reader.IsGzip() ? " of its decompressed text" : "") +
+                   "): it looks like a binary file, not FASTA text"};
+}
+
+// Sequence lines holding blanks or tabs: they are read as they are, and the
+// user is told once per file.
+struct BlankLines {
+    long long count = 0;
+    long long first = 0;  // 1-based line number
+
+    void Note(const std::string& line, long long lineNumber)
+    {
+        if (line.find_first_of(" \t") == std::string::npos)
+            return;
+        if (count++ == 0)
+            first = lineNumber;
+    }
+    std::optional<std::string> Warning(const std::string& path) const
+    {
+        if (count == 0)
+            return std::nullopt;
+        const std::string lines =
+            count == 1 ? "sequence line " + std::to_string(first) + " holds blanks or tabs"
+                       : std::to_string(count) + " sequence lines hold blanks or tabs (the first is line " +
+                             std::to_string(first) + ")";
+        return "sequence file '" + path + "': " + lines + "; they are kept as read and count as non-bases, like N";
+    }
+};
+
+}  // namespace
 
 Outcome CMotifSampler::ReadSequences()
 {
@@ -13,35 +61,53 @@ Outcome CMotifSampler::ReadSequences()
     if (!reader.IsOpen())
         return Refusal{"cannot open sequence file '" + m_inputPath + "': " + DescribeOpenFailure(m_inputPath)};
 
-    m_seqs.clear();
-    m_seqNames.clear();
+    m_seqs.Clear();
     m_totalLength = 0;
+    std::vector<long long>().swap(m_startSlots);
+    m_startSitesLeft = 0;
+    // The residues of a file never outnumber its bytes: room for that many at
+    // once spares a long sequence the copies of a growing buffer, and pages
+    // never written cost no memory.
+    std::error_code sizeError;
+    if (std::filesystem::is_regular_file(m_inputPath, sizeError)) {
+        const auto bytes = std::filesystem::file_size(m_inputPath, sizeError);
+        if (!sizeError)
+            m_seqs.ReserveResidues(static_cast<std::size_t>(bytes));
+    }
     // Any line holding '>' is a header. Sequence lines before the first header
     // belong to no sequence and are dropped.
     std::string line;
+    long long lineNumber = 0;
+    Outcome notText;
+    BlankLines blankLines;
     while (reader.Next(line)) {
+        if ((notText = CheckIsText(reader, line, ++lineNumber, m_inputPath)))
+            break;
         if (line.find('>') != std::string::npos) {
-            m_seqNames.push_back(line);
-            m_seqs.emplace_back();
+            m_seqs.AddSequence(line);
             continue;
         }
         if (m_seqs.empty())
             continue;
-        std::string& sequence = m_seqs.back();
-        const std::size_t start = sequence.size();
-        sequence += line;
-        for (std::size_t j = start; j < sequence.size(); ++j) {
-            if (sequence[j] >= 'a' && sequence[j] <= 'z')
-                sequence[j] = static_cast<char>(sequence[j] - 'a' + 'A');
+        blankLines.Note(line, lineNumber);
+        for (char& letter : line) {
+            if (letter >= 'a' && letter <= 'z')
+                letter = static_cast<char>(letter - 'a' + 'A');
         }
+        m_seqs.AppendResidues(line);
         m_totalLength += static_cast<long long>(line.size());
     }
-    if (reader.Failed()) {
-        m_seqs.clear();
-        m_seqNames.clear();
+    if (notText || reader.Failed()) {
+        m_seqs.Clear();
         m_totalLength = 0;
+        if (notText)
+            return notText;
+        if (reader.Fault() != TextFault::ReadError)
+            return Refusal{"cannot read sequence file '" + m_inputPath + "': " + reader.FaultText()};
         return Refusal{"cannot open sequence file '" + m_inputPath + "': " + DescribeOpenFailure(m_inputPath)};
     }
+    if (auto warning = blankLines.Warning(m_inputPath))
+        m_warnings.push_back(std::move(*warning));
     m_numSeqs = static_cast<int>(m_seqs.size());
     if (m_numSeqs == 0)
         return Refusal{"sequence file '" + m_inputPath + "' holds no sequence: no line holds a '>' header"};
@@ -68,8 +134,8 @@ Outcome CMotifSampler::ReadSequences()
 long long CMotifSampler::CandidatePositions() const
 {
     long long positions = 0;
-    for (const std::string& sequence : m_seqs) {
-        const long long slots = static_cast<long long>(sequence.size()) - m_width + 1;
+    for (std::size_t s = 0; s < m_seqs.size(); ++s) {
+        const long long slots = static_cast<long long>(m_seqs.Length(s)) - m_width + 1;
         if (slots > 0)
             positions += slots;
     }

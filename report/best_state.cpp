@@ -5,10 +5,14 @@ namespace kalvo {
 
 void CMotifSampler::SaveBest()
 {
+    PlaceStartSites();
     // Copy into the existing lists so their storage is reused snapshot after snapshot.
     m_bestSites.resize(m_sites.size());
-    for (std::size_t s = 0; s < m_sites.size(); ++s)
+    for (std::size_t s = 0; s < m_sites.size(); ++s) {
         m_bestSites[s] = m_sites[s];
+        if (!m_pacer.KeepGoing(static_cast<long long>(m_sites[s].size()) + 1))
+            return;  // the run is abandoned and keeps nothing
+    }
     m_bestGroups.clear();
     for (const GroupNode& group : m_groups) {
         GroupNode copy;

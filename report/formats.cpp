@@ -381,6 +381,27 @@ int BedScore(double logScore, double bestLogScore)
     return static_cast<int>(std::clamp(scaled, 0.0, 1000.0));
 }
 
+namespace {
+
+// A BED field as one word. Tools split BED lines at tabs and often at blanks
+// too, so a blank, a tab or another control character (which sequence names
+// and site words can hold as read) becomes '_', and an empty field is "."; the
+// line then always has its six fields.
+std::string BedField(std::string_view text)
+{
+    if (text.empty())
+        return ".";
+    std::string field(text);
+    for (char& c : field) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7f)
+            c = '_';
+    }
+    return field;
+}
+
+}  // namespace
+
 std::string BedLine(const BedSite& site)
 {
     std::string chrom;
@@ -400,9 +421,20 @@ std::string BedLine(const BedSite& site)
         if (chrom.empty())
             chrom = "seq" + std::to_string(site.seqIndex + 1);
     }
-    return chrom + "\t" + std::to_string(start) + "\t" + std::to_string(start + site.width) + "\t" +
-           std::string(site.name) + "\t" + std::to_string(site.score) + "\t" + (plus ? "+" : "-") + "\n";
+    return BedField(chrom) + "\t" + std::to_string(start) + "\t" + std::to_string(start + site.width) + "\t" +
+           BedField(site.name) + "\t" + std::to_string(site.score) + "\t" + (plus ? "+" : "-") + "\n";
 }
+
+namespace {
+
+// The header line of a site's sequence; empty when the summary holds no such sequence.
+std::string_view SiteHeader(const RunSummary& summary, const SiteNode& site)
+{
+    const auto index = static_cast<std::size_t>(site.seqIndex);
+    return site.seqIndex >= 0 && index < summary.seqNames.size() ? summary.seqNames[index] : std::string_view();
+}
+
+}  // namespace
 
 std::string BedSites(const RunSummary& summary)
 {
@@ -413,8 +445,8 @@ std::string BedSites(const RunSummary& summary)
     for (const SiteNode& site : summary.sites) {
         const auto index = static_cast<std::size_t>(site.seqIndex);
         const long long length = index < summary.seqLengths.size() ? summary.seqLengths[index] : 0;
-        out += BedLine({site.seqName, length, site.seqIndex, site.pos, summary.width, site.forward, site.word,
-                        BedScore(site.motifLogLik, best)});
+        out += BedLine({SiteHeader(summary, site), length, site.seqIndex, site.pos, summary.width, site.forward,
+                        site.word, BedScore(site.motifLogLik, best)});
     }
     return out;
 }
@@ -504,7 +536,8 @@ std::string JsonReport(const RunSummary& summary, std::string_view programVersio
     for (std::size_t i = 0; i < summary.sites.size(); ++i) {
         const SiteNode& site = summary.sites[i];
         out += i == 0 ? "\n" : ",\n";
-        out += "    {\"sequence\": " + std::to_string(site.seqIndex) + ", \"header\": " + JsonString(site.seqName) +
+        out += "    {\"sequence\": " + std::to_string(site.seqIndex) +
+               ", \"header\": " + JsonString(SiteHeader(summary, site)) +
                ", \"segment\": " + std::to_string(site.ordinal) + ", \"strand\": \"" + (site.forward ? "+" : "-") +
                "\", \"position\": " + std::to_string(site.pos) + ", \"word\": " + JsonString(site.word) +
                ", \"logScore\": " + JsonNumber(site.motifLogLik) + "}";

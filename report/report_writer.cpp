@@ -31,7 +31,10 @@ constexpr const char* kLineEnd = "\r\n";
 
 void CMotifSampler::InstallBestState()
 {
-    // The best state becomes the current state: a move, not a copy.
+    // The best state becomes the current state: a move, not a copy. Start
+    // sites never sampled away belong to no saved state.
+    std::vector<long long>().swap(m_startSlots);
+    m_startSitesLeft = 0;
     m_sites = std::move(m_bestSites);
     m_groups = std::move(m_bestGroups);
     m_bestSites.clear();
@@ -63,8 +66,17 @@ std::string CMotifSampler::ComposeReport() const
 {
     const int sites = m_numSites;
     const bool noSites = sites == 0;
+    // Sized once: a block of long headers is as long as its headers times its
+    // sites, and growing it step by step would hold up to three times that.
+    std::size_t size = 1024 + 128 * static_cast<std::size_t>(m_width);
+    for (const GroupNode& group : m_groups)
+        size += 64 + 64 * group.counts.size();
+    for (const SiteList& list : m_sites) {
+        for (const SiteNode& site : list)
+            size += 64 + m_seqs.Header(static_cast<std::size_t>(site.seqIndex)).size() + site.word.size();
+    }
     std::string out;
-    out.reserve(1024 + 128 * static_cast<std::size_t>(sites > 0 ? sites : 0));
+    out.reserve(size);
 
     out += kLineEnd;
     out += kLineEnd;
@@ -137,7 +149,7 @@ std::string CMotifSampler::ComposeReport() const
 
     for (const SiteList& list : m_sites) {
         for (const SiteNode& site : list) {
-            out += site.seqName;
+            out += m_seqs.Header(static_cast<std::size_t>(site.seqIndex));
             out += "\tseg";
             AppendInt(out, site.ordinal);
             out += site.forward ? "\tf\t" : "\tr\t";

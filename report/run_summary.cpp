@@ -41,9 +41,10 @@ RunSummary SummarizeRun(const CMotifSampler& run)
 
     summary.numSeqs = run.m_numSeqs;
     summary.totalLength = run.m_totalLength;
-    summary.seqNames = run.m_seqNames;
-    for (const std::string& sequence : run.m_seqs)
-        summary.seqLengths.push_back(static_cast<long long>(sequence.size()));
+    summary.seqNames = run.m_seqs.Headers();
+    summary.seqLengths.reserve(run.m_seqs.size());
+    for (std::size_t s = 0; s < run.m_seqs.size(); ++s)
+        summary.seqLengths.push_back(static_cast<long long>(run.m_seqs.Length(s)));
     summary.bgFreq = run.m_bgFreq;
 
     summary.numSites = run.m_numSites;

@@ -31,7 +31,7 @@ struct RunSummary {
     // the input
     int numSeqs = 0;
     long long totalLength = 0;
-    std::vector<std::string> seqNames;  // header lines as read, '>' included
+    HeaderList seqNames;                // header lines as read, '>' included; shared with the run, not copied
     std::vector<long long> seqLengths;
     std::array<double, 4> bgFreq{};     // A, C, G, T
 
@@ -42,7 +42,7 @@ struct RunSummary {
     std::vector<std::array<double, 4>> probs;     // shares among the sites; 0 without sites
     std::string consensus;
     std::vector<GroupNode> groups;      // correlated pairs, as listed in the report
-    std::vector<SiteNode> sites;        // by sequence, then in list order
+    std::vector<SiteNode> sites;        // by sequence, then in list order; seqNames[site.seqIndex] is its header
     double bestLogLik = 0.0;
     double estimatedPrior = 0.0;
 };

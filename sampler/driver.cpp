@@ -1,4 +1,5 @@
 // sampler/driver.cpp: Run, the whole of one sampler run from setup to report.
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -24,15 +25,26 @@ const std::array<double, 32768>& LogUniformTable()
 
 }  // namespace
 
-double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& random) const
+double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& random, ProgressPacer* pacer) const
 {
     const auto& logUniform = LogUniformTable();
-    double x = 0.0;
-    for (long long i = 0; i < a; ++i)
-        x += logUniform[static_cast<std::size_t>(random.Next())];
-    double y = 0.0;
-    for (long long i = 0; i < b; ++i)
-        y += logUniform[static_cast<std::size_t>(random.Next())];
+    // A sum can take a draw per candidate position of the run, so the pacer
+    // hears from it a block at a time. The blocks change neither the draws nor
+    // the order of the additions.
+    auto sumOfLogs = [&](long long draws) {
+        double sum = 0.0;
+        for (long long done = 0; done < draws;) {
+            const long long block = std::min(draws - done, kDrawsPerBlock);
+            for (long long i = 0; i < block; ++i)
+                sum += logUniform[static_cast<std::size_t>(random.Next())];
+            done += block;
+            if (pacer && !pacer->KeepGoing(block / kDrawsPerWorkUnit + 1))
+                break;
+        }
+        return sum;
+    };
+    const double x = sumOfLogs(a);
+    const double y = sumOfLogs(b);
     return x / (x + y);
 }
 
@@ -77,27 +89,55 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
     PrepareScoringTables();
     const long long positions = CandidatePositions();
     const int burnIn = m_iterations / 4;
+
+    // The steps count their work as they go (sampler/site_step.cpp and the
+    // rest), so one iteration of any size can report and be abandoned. An
+    // abandoned step may leave the state half done: the run then ends here
+    // with nothing written, and the state is never looked at again.
+    m_pacer.Attach(progress, m_iterations);
+    struct DetachPacer {
+        ProgressPacer& pacer;
+        ~DetachPacer() { pacer.Detach(); }
+    } detachPacer{m_pacer};
+    const long long startsScored = positions / (m_bothStrands ? 2 : 1);
+    const long long scoringsPerIteration = m_corrLevel < 2 ? 1 : std::max(m_depMoves, 0);
+    // In the units the steps count: scored start positions, sites scored again, blocks of draws.
+    auto workOfIteration = [&](int t) {
+        const long long sites = m_numSites + 1LL;
+        return startsScored + m_numSeqs + (t % 20 == 19 ? sites : 0) + (positions + 2) / kDrawsPerWorkUnit +
+               scoringsPerIteration * sites;
+    };
     // Report once before the first iteration, so a run can be abandoned even
     // when it has no iterations at all.
-    if (progress && !progress(RunProgress{0, m_iterations}))
+    if (!m_pacer.BetweenIterations(0, workOfIteration(0)))
         return Cancelled();
 
     for (int t = 0; t < m_iterations; ++t) {
         const long long start = m_random.Index(m_numSeqs);
-        for (int i = 0; i < m_numSeqs; ++i)
+        for (int i = 0; i < m_numSeqs; ++i) {
             SampleSequence(static_cast<int>((start + i) % m_numSeqs));
+            if (!m_pacer.KeepGoing(1))
+                return Cancelled();
+        }
         if (t == 10 && seeded)
             Recount();
-        if (t % 20 == 19)
+        if (t % 20 == 19) {
             ShiftMove();
+            if (!m_pacer.KeepGoing(1))
+                return Cancelled();
+        }
         if (!m_oneSitePerSeq) {
             const CBetaSampler beta;
-            const double p = beta.DrawBetaVariate(m_numSites + 1LL, positions - m_numSites + 1, m_random);
+            const double p = beta.DrawBetaVariate(m_numSites + 1LL, positions - m_numSites + 1, m_random, &m_pacer);
+            if (m_pacer.Abandoned())
+                return Cancelled();
             m_priorOdds = (1 - p) / p;
             m_samplingPriorOdds = m_priorOdds;
         }
         auto scoreAndKeepBest = [&] {
             const double logLik = JointLogLikelihood();
+            if (m_pacer.Abandoned())
+                return;  // abandoned part way: the score covers only some of the sites
             // The first state scored after burn-in is always kept, however low it scores.
             if (t > burnIn && (!m_hasBest || logLik > m_bestLogLik)) {
                 m_bestLogLik = logLik;
@@ -107,13 +147,17 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
         };
         if (m_corrLevel < 2) {
             scoreAndKeepBest();
+            if (!m_pacer.KeepGoing(1))
+                return Cancelled();
         } else {
             for (int move = 0; move < m_depMoves; ++move) {
                 CorrelationMove();
                 scoreAndKeepBest();
+                if (!m_pacer.KeepGoing(1))
+                    return Cancelled();
             }
         }
-        if (progress && !progress(RunProgress{t + 1, m_iterations}))
+        if (!m_pacer.BetweenIterations(t + 1, workOfIteration(t + 1)))
             return Cancelled();
     }
     return std::nullopt;

@@ -7,6 +7,7 @@ namespace kalvo {
 
 double CMotifSampler::JointLogLikelihood()
 {
+    PlaceStartSites();
     const int sites = EstimateModel(true);
     m_numSites = sites;
 
@@ -22,6 +23,8 @@ double CMotifSampler::JointLogLikelihood()
         for (SiteNode& site : siteList) {
             site.motifLogLik = std::log(ScoreWord(site.word));
             logLik -= std::log(site.bgProb);
+            if (!m_pacer.KeepGoing(1))
+                return logLik;  // the run is abandoned and drops this partial score
         }
     }
     const int totalPseudo = static_cast<int>(m_pseudoTotal + 0.001);

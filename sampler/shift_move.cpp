@@ -13,10 +13,11 @@ int LetterCount(char letter) { return IsBase(letter) ? 1 : 0; }
 
 void CMotifSampler::ShiftMove()
 {
+    PlaceStartSites();
     bool rightBlocked = false;
     bool leftBlocked = false;
     for (std::size_t s = 0; s < m_sites.size() && !(rightBlocked && leftBlocked); ++s) {
-        const long long lastStart = static_cast<long long>(m_seqs[s].size()) - m_width;
+        const long long lastStart = static_cast<long long>(m_seqs.Length(s)) - m_width;
         for (const SiteNode& site : m_sites[s]) {
             // A window may never leave its sequence.
             if (site.forward ? site.pos >= lastStart : site.pos <= 0)
@@ -66,7 +67,7 @@ std::array<int, 4> CMotifSampler::EdgeColumnCounts(int offset) const
 {
     std::array<int, 4> counts{};
     for (std::size_t s = 0; s < m_sites.size(); ++s) {
-        const std::string& sequence = m_seqs[s];
+        const std::string_view sequence = m_seqs[s];
         for (const SiteNode& site : m_sites[s]) {
             const char letter = site.forward
                                     ? sequence[static_cast<std::size_t>(site.pos + offset)]
@@ -89,6 +90,8 @@ void CMotifSampler::ApplyShift(ShiftDirection direction)
             if (!site.forward)
                 site.word = ReverseComplement(site.word);
             site.bgProb = BackgroundProbability(site.word);
+            if (!m_pacer.KeepGoing(1))
+                return;  // the run is abandoned and drops this half-shifted state
         }
     }
     Recount();

@@ -25,10 +25,7 @@ std::size_t CellCount(int size) { return static_cast<std::size_t>(1) << (2 * siz
 void CMotifSampler::PrepareScoringTables()
 {
     const auto width = static_cast<std::size_t>(m_width);
-    m_seqOffset.assign(m_seqs.size() + 1, 0);
-    for (std::size_t s = 0; s < m_seqs.size(); ++s)
-        m_seqOffset[s + 1] = m_seqOffset[s] + static_cast<long long>(m_seqs[s].size());
-    const auto total = static_cast<std::size_t>(m_seqOffset.back());
+    const std::size_t total = m_seqs.TotalResidues();
     m_codes.assign(total, 0);
     m_reverseCodes.assign(total, 0);
     m_slotBlocked.assign(total, 0);
@@ -37,8 +34,8 @@ void CMotifSampler::PrepareScoringTables()
 
     std::size_t longest = 0;
     for (std::size_t s = 0; s < m_seqs.size(); ++s) {
-        const std::string& sequence = m_seqs[s];
-        const auto offset = static_cast<std::size_t>(m_seqOffset[s]);
+        const std::string_view sequence = m_seqs[s];
+        const std::size_t offset = m_seqs.Start(s);
         longest = std::max(longest, sequence.size());
         for (std::size_t j = 0; j < sequence.size(); ++j) {
             m_codes[offset + j] = static_cast<std::uint8_t>(BaseCode(sequence[j]));
@@ -50,7 +47,7 @@ void CMotifSampler::PrepareScoringTables()
         std::size_t lettersN = static_cast<std::size_t>(std::count(sequence.begin(), sequence.begin() + static_cast<long>(width) - 1, 'N'));
         for (std::size_t i = 0; i < starts; ++i) {
             lettersN += sequence[i + width - 1] == 'N' ? 1 : 0;
-            const bool masked = m_maskLowComplexity && !m_mask.empty() && m_mask[s][i] != 0;
+            const bool masked = m_maskLowComplexity && !m_mask.empty() && m_mask[offset + i] != 0;
             m_slotBlocked[offset + i] = (lettersN > 0 || masked) ? 1 : 0;
             lettersN -= sequence[i] == 'N' ? 1 : 0;
             // The same products, in the same order, as the background of a site's word.
@@ -85,7 +82,7 @@ void CMotifSampler::PlanColumns()
 void CMotifSampler::ScoreSlots(int s, long long firstPosition, long long positions)
 {
     const auto index = static_cast<std::size_t>(s);
-    const auto offset = static_cast<std::size_t>(m_seqOffset[index] + firstPosition);
+    const std::size_t offset = m_seqs.Start(index) + static_cast<std::size_t>(firstPosition);
     const auto width = static_cast<std::size_t>(m_width);
     const auto count = static_cast<std::size_t>(positions);
     const double* prob = m_motifProb.data();
@@ -196,8 +193,8 @@ void CMotifSampler::SampleSequence(int s)
 {
     RemoveSites(s);
     const auto index = static_cast<std::size_t>(s);
-    const long long starts = static_cast<long long>(m_seqs[index].size()) - m_width + 1;
-    const long long slots = starts > 0 ? 2 * starts : 0;
+    const long long starts = static_cast<long long>(m_seqs.Length(index)) - m_width + 1;
+    long long slots = starts > 0 ? 2 * starts : 0;
     PlanColumns();
 
     // Slots are scored a stretch at a time, so a very long sequence needs no
@@ -211,6 +208,8 @@ void CMotifSampler::SampleSequence(int s)
             chunkFirst = position;
             chunkCount = std::min<long long>(kScoreChunk, starts - position);
             ScoreSlots(s, chunkFirst, chunkCount);
+            if (!m_pacer.KeepGoing(chunkCount))
+                slots = 0;  // the run is abandoned: every pass ends at this slot
         }
         return m_slotScore[static_cast<std::size_t>(k - 2 * chunkFirst)];
     };
@@ -252,7 +251,7 @@ void CMotifSampler::SampleSequence(int s)
 void CMotifSampler::RemoveSites(int s)
 {
     const auto width = static_cast<std::size_t>(m_width);
-    for (const SiteNode& site : m_sites[static_cast<std::size_t>(s)]) {
+    auto uncount = [&](const SiteNode& site) {
         --m_numSites;
         for (std::size_t j = 0; j < width; ++j) {
             if (IsBase(site.word[j]))
@@ -260,7 +259,16 @@ void CMotifSampler::RemoveSites(int s)
         }
         for (GroupNode& group : m_groups)
             --group.counts[GroupKey(group, site.word)];
+    };
+    const auto index = static_cast<std::size_t>(s);
+    if (!m_startSlots.empty() && m_startSlots[index] >= 0) {
+        uncount(StartSite(s));
+        m_startSlots[index] = -1;
+        if (--m_startSitesLeft == 0)
+            std::vector<long long>().swap(m_startSlots);
     }
+    for (const SiteNode& site : m_sites[index])
+        uncount(site);
     ClearSites(s);
     EstimateModel(true);
 }
@@ -330,7 +338,6 @@ void CMotifSampler::AddSite(int s, int slot, int ordinal)
 {
     const auto index = static_cast<std::size_t>(s);
     SiteNode site;
-    site.seqName = m_seqNames[index];
     site.seqIndex = s;
     site.ordinal = ordinal;
     site.pos = slot / 2;

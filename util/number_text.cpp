@@ -1,6 +1,7 @@
 // util/number_text.cpp: locale-independent leading-number parsing.
 #include "util/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -41,15 +42,25 @@ int ParseLeadingInt(std::string_view text)
     return static_cast<int>(value);
 }
 
-double ParseLeadingReal(std::string_view text)
+namespace {
+
+// Where the leading decimal number of a text lies: after blanks and a sign,
+// digits with an optional point, and an exponent only when digits follow it.
+struct RealSpan {
+    std::size_t start = 0;  // first digit or point
+    std::size_t end = 0;    // one past the number; start when there is none
+    bool negative = false;
+};
+
+RealSpan ScanLeadingReal(std::string_view text)
 {
+    RealSpan span;
     std::size_t i = 0;
     while (i < text.size() && IsBlank(text[i]))
         ++i;
-    bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    const std::size_t start = i;
+        span.negative = text[i++] == '-';
+    span.start = span.end = i;
     std::size_t digits = 0;
     while (i < text.size() && IsDigit(text[i])) {
         ++i;
@@ -63,8 +74,7 @@ double ParseLeadingReal(std::string_view text)
         }
     }
     if (digits == 0)
-        return 0.0;
-    // An exponent counts only when at least one digit follows it.
+        return span;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
         if (j < text.size() && (text[j] == '+' || text[j] == '-'))
@@ -75,6 +85,52 @@ double ParseLeadingReal(std::string_view text)
             i = j;
         }
     }
+    span.end = i;
+    return span;
+}
+
+// True when only blanks follow position `from`.
+bool OnlyBlanksFrom(std::string_view text, std::size_t from)
+{
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (!IsBlank(text[i]))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool ReadsWholeAsInt(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    const std::size_t digitsStart = i;
+    long long value = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        value = std::min(value * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 2);
+    // A value beyond the int range is read as the nearest end of it: not whole.
+    const long long limit = negative ? static_cast<long long>(INT_MAX) + 1 : INT_MAX;
+    return i > digitsStart && OnlyBlanksFrom(text, i) && value <= limit;
+}
+
+bool ReadsWholeAsReal(std::string_view text)
+{
+    const RealSpan span = ScanLeadingReal(text);
+    return span.end > span.start && OnlyBlanksFrom(text, span.end) && std::isfinite(ParseLeadingReal(text));
+}
+
+double ParseLeadingReal(std::string_view text)
+{
+    const RealSpan span = ScanLeadingReal(text);
+    if (span.end == span.start)
+        return 0.0;
+    const bool negative = span.negative;
+    const std::size_t start = span.start;
+    const std::size_t i = span.end;
     double value = 0.0;
     const char* first = text.data() + start;
     const char* last = text.data() + i;

@@ -12,4 +12,11 @@ int ParseLeadingInt(std::string_view text);
 // 0.0 when there is none. "inf", "nan" and hexadecimal forms read 0.0.
 double ParseLeadingReal(std::string_view text);
 
+// True when ParseLeadingInt reads the whole text, blanks around it aside,
+// without going beyond the int range: "8" but not "8.5", "1e3" or "lots".
+bool ReadsWholeAsInt(std::string_view text);
+
+// True when ParseLeadingReal reads the whole text, blanks around it aside, as a finite number.
+bool ReadsWholeAsReal(std::string_view text);
+
 }  // namespace kalvo

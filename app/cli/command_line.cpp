@@ -15,6 +15,7 @@
 #include "discover/discover.h"
 #include "discover/discovery_files.h"
 #include "util/append_file.h"
+#include "util/file_identity.h"
 #include "util/number_text.h"
 
 #ifndef KALVO_VERSION
@@ -257,15 +258,18 @@ public:
     {
         if (!m_enabled || progress.iterations <= 0)
             return;
-        // Redraw only when the percentage moves, so long runs do not flood the terminal.
-        const long long percent = 100LL * progress.iteration / progress.iterations;
-        if (run.index == m_index && percent == m_percent)
+        // Redraw only when the tenth of a percent moves, so long runs do not
+        // flood the terminal, while a run of one long iteration still moves.
+        const double done = (progress.iteration + progress.withinIteration) / progress.iterations;
+        const long long permille = static_cast<long long>(1000.0 * done);
+        if (run.index == m_index && permille == m_permille)
             return;
         m_index = run.index;
-        m_percent = percent;
+        m_permille = permille;
         const std::string text = "run " + std::to_string(run.index + 1) + " of " + std::to_string(run.total) +
                                  ", iteration " + std::to_string(progress.iteration) + " of " +
-                                 std::to_string(progress.iterations);
+                                 std::to_string(progress.iterations) + " (" + std::to_string(permille / 10) + "." +
+                                 std::to_string(permille % 10) + "%)";
         m_err << '\r' << text;
         if (text.size() < m_width)
             m_err << std::string(m_width - text.size(), ' ');
@@ -281,7 +285,7 @@ public:
         m_err.flush();
         m_width = 0;
         m_index = -1;
-        m_percent = -1;
+        m_permille = -1;
     }
 
 private:
@@ -289,7 +293,7 @@ private:
     bool m_enabled;
     std::size_t m_width = 0;
     std::int64_t m_index = -1;
-    long long m_percent = -1;
+    long long m_permille = -1;
 };
 
 // The settings of `kalvo find`, as the values of their parameter-file keys.
@@ -645,13 +649,7 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& all, u
 }
 
 // The report file `kalvo find` appends to without --output: peaks.fa gives peaks.kalvo.txt here.
-std::string DefaultOutput(const std::string& fasta)
-{
-    std::string stem = std::filesystem::path(fasta).stem().string();
-    if (stem.empty())
-        stem = "sequences";
-    return stem + ".kalvo.txt";
-}
+std::string DefaultOutput(const std::string& fasta) { return SequenceFileStem(fasta) + ".kalvo.txt"; }
 
 // The parameter file the settings stand for, key by key as the reader expects.
 std::string ParameterText(const std::string& fasta, const FindSettings& find)
@@ -674,13 +672,6 @@ std::string ParameterText(const std::string& fasta, const FindSettings& find)
         text += "-k\n";
     text += "-N\n" + find.repeats + "\n";
     return text;
-}
-
-// True when both paths name one existing file, or are spelled alike.
-bool SameFile(const std::string& a, const std::string& b)
-{
-    std::error_code ec;
-    return a == b || std::filesystem::equivalent(a, b, ec);
 }
 
 // "1:05" or "1:02:03": a duration for a progress line.
@@ -757,6 +748,8 @@ int RunDiscoverCommand(Arguments& parsed, std::ostream& out, std::ostream& err, 
     Discovery discovery;
     const Outcome refusal = RunDiscovery(settings, parsed.force, discovery, progress);
     clear();
+    for (const std::string& warning : discovery.warnings)
+        err << "kalvo: warning: " << warning << "\n";
     if (refusal) {
         err << "kalvo: " << refusal->message << "\n";
         return kExitRefused;
@@ -827,8 +820,18 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         findText = ParameterText(fasta, settings);
         if (settings.writeParams) {
             const std::string& target = *settings.writeParams;
-            for (const std::string& input : {fasta, settings.output.value_or(DefaultOutput(fasta)),
-                                             settings.background.value_or(std::string())}) {
+            const std::string output = settings.output.value_or(DefaultOutput(fasta));
+            std::vector<std::string> taken = {fasta, output, settings.background.value_or(std::string())};
+            // The format files of the runs would replace the saved settings after the run.
+            const std::int64_t runs = PlanParameterText(target, findText, 0).totalRuns;
+            constexpr std::int64_t kNumberedChecked = 10000;
+            for (ExportFormat format : extras.formats) {
+                if (runs <= 1)
+                    taken.push_back(ExtraOutputPath(output, format, 0));
+                for (std::int64_t k = 1; runs > 1 && k <= std::min(runs, kNumberedChecked); ++k)
+                    taken.push_back(ExtraOutputPath(output, format, k));
+            }
+            for (const std::string& input : taken) {
                 if (!input.empty() && SameFile(target, input))
                     return UsageError(err, "--write-params " + Quote(target) + " would overwrite " + Quote(input));
             }
@@ -859,6 +862,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     frontEnd.refused = [&](const Refusal& refusal) {
         progressLine.Clear();
         err << "kalvo: " << refusal.message << "\n" << std::flush;
+    };
+    frontEnd.warned = [&](const std::string& warning) {
+        progressLine.Clear();
+        err << "kalvo: warning: " << warning << "\n" << std::flush;
     };
     frontEnd.progress = [&](const PlannedRun& run, const RunProgress& progress) {
         progressLine.Show(run, progress);

@@ -138,6 +138,12 @@ BatchFrontEnd BatchRunner::WorkerFrontEnd()
                 m_events.refused(run, file, message);
         });
     };
+    frontEnd.warned = [this](const std::string& warning) {
+        Post([this, warning] {
+            if (m_events.warned)
+                m_events.warned(warning);
+        });
+    };
     frontEnd.progress = [this](const PlannedRun& run, const RunProgress& progress) {
         bool post = false;
         {

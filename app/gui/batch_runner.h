@@ -25,6 +25,7 @@ struct BatchEvents {
     // The latest progress; updates that arrive faster than the window takes them are merged.
     std::function<void(const PlannedRun&, const RunProgress&)> progress;
     std::function<void(std::string_view)> message;  // kFinishedMessage or kRunCountMessage
+    std::function<void(const std::string&)> warned; // input a run read loosely, each told once per batch
     std::function<void(const BatchResult&)> finished;  // the worker has ended
 };
 
@@ -40,7 +41,8 @@ public:
     // runs at a time. False when a batch of any runner is still going (one
     // batch at a time in the whole program) or no thread can be started.
     bool Start(BatchCommand command, const std::string& file, std::uint32_t baseSeed, int jobs = 1);
-    // Abandons the current run at its next iteration and skips the rest. Safe from any thread.
+    // Abandons the current run at its next progress call, within a fraction of a second
+    // even inside a long iteration, and skips the rest. Safe from any thread.
     void Cancel() { m_cancel = true; }
     bool IsRunning() const { return m_thread.joinable(); }
     static bool AnyRunning() { return s_busy; }

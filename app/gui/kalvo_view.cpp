@@ -87,6 +87,7 @@ CKalvoView::CKalvoView(CKalvoDoc* doc, Dialogs dialogs, QWidget* parent)
     };
     events.progress = [this](const PlannedRun& run, const RunProgress& progress) { OnProgress(run, progress); };
     events.message = [this](std::string_view text) { OnMessage(text); };
+    events.warned = [this](const std::string& warning) { Tell(tr("Warning: %1").arg(FromStd(warning)), true); };
     events.finished = [this](const BatchResult& result) { OnBatchEnded(result); };
     m_runner = std::make_unique<BatchRunner>(std::move(events));
 }
@@ -239,7 +240,8 @@ void CKalvoView::OnProgress(const PlannedRun& run, const RunProgress& progress)
 {
     if (!m_progress || m_cancelling || run.total < 1)
         return;
-    const double withinRun = progress.iterations > 0 ? double(progress.iteration) / progress.iterations : 0.0;
+    const double withinRun =
+        progress.iterations > 0 ? (progress.iteration + progress.withinIteration) / progress.iterations : 0.0;
     const double done = (double(run.index) + withinRun) / double(run.total);
     m_progress->SetFraction(done);  // runs computed side by side report in turn; the bar never goes back
     m_progress->SetText(tr("Run %1 of %2\n%3\nIteration %4 of %5")

@@ -89,6 +89,31 @@ TEST(RepeatedRun, RunsAsOftenAsTheLastCountSaysIntoOneFile)
     EXPECT_EQ(CountReports(ReadBytes(out5)), 5);
 }
 
+TEST(RepeatedRun, AbandonedWithinHugeIterationsStopsEveryParallelRunWithoutWriting)
+{
+    // One iteration of 2^31 − 1 correlated moves each: the runs only end when
+    // the batch is abandoned from within their iterations.
+    TinyInputs in;
+    const std::string out = in.dir().File("out.txt");
+    FakeFrontEnd ui{in.Params("huge.params", out, "-N\n4\n-n\n1\n-m\n2147483647\n")};
+    BatchFrontEnd frontEnd = ui.Get();
+    std::vector<RunProgress> seen;
+    frontEnd.progress = [&](const PlannedRun&, const RunProgress& progress) {
+        seen.push_back(progress);
+        return seen.size() < 4;
+    };
+    BatchOptions options;
+    options.seed = 1;
+    options.jobs = 2;
+    const BatchResult result = RunBatchCommand(BatchCommand::RepeatedRun, frontEnd, options);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.runsDone, 0);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    ASSERT_GE(seen.size(), 4u);  // a second worker may have asked before it heard of the first's answer
+    for (const RunProgress& progress : seen)
+        EXPECT_EQ(progress.iteration, 0);
+}
+
 TEST(RepeatedRun, MissingOrBadCountAsksForOneAndRunsNothing)
 {
     TinyInputs in;

@@ -153,7 +153,8 @@ TEST(CommandLineProgress, DrawnOnlyOnATerminalAndNotWhenQuiet)
     TinyInputs in;
     const std::string params = in.Params("a.params", in.dir().File("out.txt"));
     const Invocation terminal = Kalvo({"run", params, "--seed", "1"}, true);
-    EXPECT_THAT(terminal.err, HasSubstr("\rrun 1 of 1, iteration 8 of 8"));
+    EXPECT_THAT(terminal.err, HasSubstr("\rrun 1 of 1, iteration 8 of 8 (100.0%)"));
+    EXPECT_THAT(terminal.err, HasSubstr("\rrun 1 of 1, iteration 4 of 8 (50.0%)"));
     EXPECT_EQ(terminal.out, "Finished!\n");
     EXPECT_THAT(Kalvo({"run", params, "--seed", "1", "--quiet"}, true).err, Not(HasSubstr("iteration")));
     EXPECT_THAT(Kalvo({"run", params, "--seed", "1"}, false).err, Not(HasSubstr("iteration")));

@@ -59,6 +59,10 @@ TEST(DiscoverCommand, PrintsTheRankedMotifsAndEveryRestartRepeatsWithRun)
     EXPECT_EQ(again.status, 1);
     EXPECT_THAT(again.err, HasSubstr("already holds files"));
     EXPECT_EQ(ReadBytes(out + "/summary.json"), before);
+    // What the discovery read loosely is told, also when it is refused.
+    const std::string tabbed = dir.Write("tabbed.fa", ">a\nACGT\tACGTACGTAC\n>b\nACGTACGTACGTAC\n");
+    const Invocation loose = Kalvo({"discover", tabbed, "--output-dir", out, "--quiet"});
+    EXPECT_THAT(loose.err, HasSubstr("kalvo: warning: sequence file '" + tabbed + "': sequence line 2 holds blanks or tabs"));
 }
 
 TEST(DiscoverCommand, BadOptionsAreUsageErrorsThatNameTheOption)

@@ -72,6 +72,9 @@ TEST(FindCommand, RefusalsAndTheDefaultReportNameAreThoseOfItsParameterFile)
     EXPECT_THAT(LastLine(find.err), StartsWith("kalvo: cannot open sequence file '" + absent));
     EXPECT_EQ(LastLine(find.err), LastLine(Kalvo({"run", written, "--seed", "1"}).err));
     EXPECT_FALSE(std::filesystem::exists("absent.kalvo.txt"));
+    // A compressed file's report is named after the sequences, not after ".fa".
+    Kalvo({"find", absent + ".gz", "--width", "6", "--write-params", written, "--seed", "1"});
+    EXPECT_THAT(ReadBytes(written), HasSubstr("\n-o\nabsent.kalvo.txt\n"));
 }
 
 TEST(FindCommand, BadValuesAreUsageErrorsThatNameTheFlag)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/cli/command_line.h"
+#include "gzip_text.h"
 #include "temp_files.h"
 
 namespace kalvo {
@@ -71,6 +72,7 @@ struct Outcome {
     int status = 1;
     std::string message;            // a part of the one message; empty: no message at all
     int blocks = 0;                 // report blocks the case appends to out.txt
+    std::string warning{};          // a part of the one warning; empty: no warning at all
 };
 
 struct BadInput {
@@ -123,23 +125,33 @@ const BadInput kCatalogue[] = {
      }},
     {"WidthZero", [](Scene& s) { return Outcome{{"run", Params(s, "-w\n0\n")}, 1, "motif width must be at least 1 (\"-w\" gives 0)"}; }},
     {"WidthNegative", [](Scene& s) { return Outcome{{"run", Params(s, "-w\n-3\n")}, 1, "(\"-w\" gives -3)"}; }},
-    {"WidthKeyWithoutValue", [](Scene& s) { return Outcome{{"run", Params(s, "-w")}, 1, "(\"-w\" gives 0)"}; }},
+    {"WidthKeyWithoutValue", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-w")}, 1, "(\"-w\" gives 0)", 0, "\"-w\" value \"\" is not a whole number; it is read as 0"};
+     }},
     {"WidthBeyondEverySequence", [](Scene& s) {
          return Outcome{{"run", Params(s, "-w\n99999999999\n")}, 1,
-                        "sequence file '" + s.fasta + "': no sequence is as long as the motif width 2147483647"};
+                        "sequence file '" + s.fasta + "': no sequence is as long as the motif width 2147483647", 0,
+                        "line 12: \"-w\" value \"99999999999\" is not a whole number; it is read as 2147483647"};
      }},
     {"PseudocountZero", [](Scene& s) { return Outcome{{"run", Params(s, "-s\n0\n")}, 1, "pseudocount \"-s\" must be above 0 and at most 1000 (the value line is \"0\")"}; }},
     {"PseudocountNegative", [](Scene& s) { return Outcome{{"run", Params(s, "-s\n-0.5\n")}, 1, "(the value line is \"-0.5\")"}; }},
     {"PseudocountAbsurd", [](Scene& s) { return Outcome{{"run", Params(s, "-s\n1e300\n")}, 1, "(the value line is \"1e300\")"}; }},
-    {"PseudocountNotANumber", [](Scene& s) { return Outcome{{"run", Params(s, "-s\nnan\n")}, 1, "(the value line is \"nan\")"}; }},
+    {"PseudocountNotANumber", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-s\nnan\n")}, 1, "(the value line is \"nan\")", 0,
+                        "\"-s\" value \"nan\" is not a number; it is read as 0"};
+     }},
     {"PseudocountLineOf10MBIsShownCutShort", [](Scene& s) {
          return Outcome{{"run", Params(s, "-s\n" + kTenMegabytes + "\n")}, 1,
-                        "(the value line is \"" + kTenMegabytes.substr(0, 60) + "...\")"};
+                        "(the value line is \"" + kTenMegabytes.substr(0, 60) + "...\")", 0,
+                        "\"-s\" value \"" + kTenMegabytes.substr(0, 60) + "...\" is not a number; it is read as 0"};
      }},
     // A negative count runs no iteration: nothing is scored, and the report says so.
     {"IterationsNegativeRunNone", [](Scene& s) { return Outcome{{"run", Params(s, "-n\n-5\n")}, 0, "", 1}; }},
     {"MovesNegativeAreAccepted", [](Scene& s) { return Outcome{{"run", Params(s, "-m\n-7\n")}, 0, "", 1}; }},
-    {"MovesAbsurdWithoutCorrelationAreAccepted", [](Scene& s) { return Outcome{{"run", Params(s, "-c\n1\n-m\n99999999999\n")}, 0, "", 1}; }},
+    {"MovesAbsurdWithoutCorrelationAreAccepted", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-c\n1\n-m\n99999999999\n")}, 0, "", 1,
+                        "\"-m\" value \"99999999999\" is not a whole number; it is read as 2147483647"};
+     }},
     {"CorrelationNegativeIsAccepted", [](Scene& s) { return Outcome{{"run", Params(s, "-c\n-4\n")}, 0, "", 1}; }},
     {"OutputIsTheSequenceFile", [](Scene& s) {
          return Outcome{{"run", Params(s, "-o\n" + s.fasta + "\n")}, 1, "the output file \"-o\" '" + s.fasta + "' is the sequence file \"-i\""};
@@ -149,6 +161,63 @@ const BadInput kCatalogue[] = {
      }},
     {"OutputIsTheParameterFileItself", [](Scene& s) {
          return Outcome{{"run", Params(s, "-o\n" + s.File("run.params") + "\n")}, 1, "is the parameter file itself"};
+     }},
+
+    // A format file, the saved settings or a report that would land on a file the run or its batch reads.
+    {"FormatFileIsTheSequenceFile", [](Scene& s) {
+         const std::string fa = s.Write("out.bed", kFasta);
+         return Outcome{{"run", Params(s, "-i\n" + fa + "\n"), "--formats", "bed"}, 1,
+                        "the bed file '" + fa + "' is the sequence file \"-i\" '" + fa + "'; the run would overwrite it"};
+     }},
+    {"FormatFileIsTheParameterFileItself", [](Scene& s) {
+         const std::string p = s.Params("", "out.meme");
+         return Outcome{{"run", p, "--formats", "json,meme"}, 1, "the meme file '" + p + "' is the parameter file itself"};
+     }},
+    {"FormatFileIsTheBackgroundFileThroughALink", [](Scene& s) {
+         fs::create_symlink(s.background, s.File("out.jaspar"));
+         return Outcome{{"run", Params(s, "-b\n" + s.File("out.jaspar") + "\n"), "--formats", "jaspar"}, 1,
+                        "the jaspar file '" + s.File("out.jaspar") + "' is the background file \"-b\""};
+     }},
+    {"ListedReportIsTheListFile", [](Scene& s) {
+         const std::string list = s.File("runs.list");
+         s.Write("runs.list", "1\n" + Params(s, "-o\n" + list + "\n") + "\n");
+         return Outcome{{"batch", list}, 1, "the output file \"-o\" '" + list + "' is the list file '" + list + "'"};
+     }},
+    {"ListedReportIsAnotherRunsSequenceFile", [](Scene& s) {
+         const std::string first = s.Params("", "first.params");
+         const std::string second = s.Params("-o\n" + s.fasta + "\n-i\n" + s.fasta + ".other\n", "second.params");
+         s.Write("seqs.fa.other", kFasta);
+         const std::string list = s.Write("runs.list", "2\n" + second + "\n" + first + "\n");
+         return Outcome{{"batch", list}, 1,
+                        "the output file \"-o\" '" + s.fasta + "' is the sequence file \"-i\" '" + s.fasta +
+                            "' of parameter file '" + first + "'", 1};
+     }},
+    {"FormatsBesideADevice", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-o\n/dev/null\n"), "--formats", "json"}, 1,
+                        "the output file \"-o\" '/dev/null' is a character device, and no json file is written beside it"};
+     }},
+    {"SavedSettingsWouldBeReplacedByAFormatFile", [](Scene& s) {
+         return Outcome{{"find", s.fasta, "--width", "6", "--output", s.out, "--formats", "json", "--write-params",
+                         s.File("out.json")}, 2, "--write-params '" + s.File("out.json") + "' would overwrite"};
+     }},
+
+    // Values read loosely: read as always, and told once.
+    {"WidthWithAFraction", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-w\n6.5\n")}, 0, "", 1, "\"-w\" value \"6.5\" is not a whole number; it is read as 6"};
+     }},
+    {"IterationsInAnotherNotation", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-n\n1e3\n")}, 0, "", 1, "\"-n\" value \"1e3\" is not a whole number; it is read as 1"};
+     }},
+    {"SeedWordInLowerCase", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-A\ntgtgac\n")}, 0, "", 1,
+                        "\"-A\" seed word \"tgtgac\" holds letters other than A, C, G and T"};
+     }},
+    {"StrandValueThatIsAKey", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-r\n-w\n6\n")}, 0, "", 1,
+                        "line 12: \"-r\" takes this line as its value, so \"-w\" here is not read as a key"};
+     }},
+    {"StrandValueZeroWithABlank", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-r\n0 \n")}, 0, "", 1, "\"-r\" value \"0 \" is not exactly 0 or 1; both strands are searched"};
      }},
 
     // The sequence file.
@@ -170,7 +239,8 @@ const BadInput kCatalogue[] = {
      }},
     {"SequenceFileBinary", [](Scene& s) {
          const std::string fa = s.Write("binary.fa", BinaryBytes());
-         return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 1, "sequence file '" + fa + "' holds no sequence"};
+         return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 1,
+                        "sequence file '" + fa + "' holds a NUL byte (at byte 1): it looks like a binary file, not FASTA text"};
      }},
     {"SequenceLinesWithoutAHeader", [](Scene& s) {
          const std::string fa = s.Write("noheader.fa", "ACGTACGTACGT\nACGTACGT\n");
@@ -192,9 +262,32 @@ const BadInput kCatalogue[] = {
          const std::string fa = s.Write("n.fa", ">a\nNNNNNNNNNNNNNNNN\n>b\nnnnnnnnnnnnn\n");
          return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 0, "", 1};
      }},
-    {"NulBytesInsideSequencesAreOrdinaryLetters", [](Scene& s) {
+    {"NulBytesInsideSequencesRefuseTheRun", [](Scene& s) {
          const std::string fa = s.Write("nul.fa", std::string(">a\nACGT\0\0ACGTTGCA\n>b\nTT\0GCAACGTAC\n", 33));
-         return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 0, "", 1};
+         return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 1, "sequence file '" + fa + "' holds a NUL byte (at byte 8)"};
+     }},
+    {"SequenceFileInUtf16", [](Scene& s) {
+         std::string wide = "\xff\xfe";
+         for (char c : kFasta)
+             wide += std::string{c, '\0'};
+         const std::string fa = s.Write("wide.fa", wide);
+         return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 1,
+                        "sequence file '" + fa + "' looks like UTF-16 text (it starts with a byte order mark)"};
+     }},
+    {"SequenceFileGzipRunsAsItsText", [](Scene& s) {
+         const std::string gz = s.Write("seqs.fa.gz", testing::GzipMember(kFasta));
+         return Outcome{{"run", Params(s, "-i\n" + gz + "\n")}, 0, "", 1};
+     }},
+    {"SequenceFileGzipCutShort", [](Scene& s) {
+         const std::string whole = testing::GzipMember(kFasta);
+         const std::string gz = s.Write("seqs.fa.gz", whole.substr(0, whole.size() - 5));
+         return Outcome{{"run", Params(s, "-i\n" + gz + "\n")}, 1,
+                        "cannot read sequence file '" + gz + "': the gzip data is cut short"};
+     }},
+    {"BlanksAndTabsInSequenceLinesAreKeptAndToldOnce", [](Scene& s) {
+         const std::string fa = s.Write("blanks.fa", ">a\nACGT ACGTTGCA\n>b\nTT\tGCAACGTAC\n>c\nGCAAC GTAC\n");
+         return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 0, "", 1,
+                        "sequence file '" + fa + "': 3 sequence lines hold blanks or tabs (the first is line 2)"};
      }},
     {"SequenceLineOf10MB", [](Scene& s) {
          const std::string fa = s.Write("long.fa", ">long\n" + kTenMegabytes + "GTGACA\n>short\nACGTTGTGACATTAGC\n");
@@ -311,12 +404,27 @@ int CountBlocks(const std::string& bytes)
     return blocks;
 }
 
-// The lines of stderr that are messages, not the line announcing each run.
+constexpr std::string_view kWarning = "kalvo: warning: ";
+
+// The lines of stderr that are warnings.
+std::vector<std::string> Warnings(const std::string& err)
+{
+    std::vector<std::string> warnings;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with(kWarning))
+            warnings.push_back(line);
+    return warnings;
+}
+
+// The lines of stderr that are messages, not the line announcing each run nor a warning.
 std::vector<std::string> Messages(const std::string& err)
 {
     std::vector<std::string> messages;
     std::istringstream lines(err);
     for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with(kWarning))
+            continue;
         const bool announcement = line.rfind("kalvo: run ", 0) == 0 && line.find(" of ") != std::string::npos &&
                                   line.find("', seed ") != std::string::npos;
         const bool usage = line.rfind("usage:", 0) == 0 || line.rfind("       kalvo", 0) == 0 ||
@@ -353,6 +461,14 @@ TEST_P(BadInputs, OneClearMessageTheRightStatusAndNoFileChangedUnlessARunSucceed
         ASSERT_EQ(messages.size(), 1u) << err.str().substr(0, 2000);
         EXPECT_THAT(messages.front(), HasSubstr(expected.message));
         EXPECT_LT(messages.front().size(), 1000u);
+    }
+    const std::vector<std::string> warnings = Warnings(err.str());
+    if (expected.warning.empty()) {
+        EXPECT_TRUE(warnings.empty()) << err.str().substr(0, 2000);
+    } else {
+        ASSERT_EQ(warnings.size(), 1u) << err.str().substr(0, 2000);
+        EXPECT_THAT(warnings.front(), HasSubstr(expected.warning));
+        EXPECT_LT(warnings.front().size(), 1000u);
     }
     // "Finished!" ends every batch that got to run, refused runs and all.
     EXPECT_EQ(out.str(), status == 2 ? "" : "Finished!\n");

@@ -184,6 +184,34 @@ TEST_F(BatchWindow, CancelAppendsNothingAndSkipsTheRestWhileTheWindowStaysRespon
     EXPECT_EQ(dialogs.told.back(), "Finished!\n");
 }
 
+TEST_F(BatchWindow, CancelStopsARunWithinItsOnlyHugeIteration)
+{
+    TinyInputs inputs;
+    const std::string out = inputs.dir().Write("out.txt", "earlier report\r\n");
+    // 2^31 − 1 correlated moves in one iteration: hours, unless Cancel reaches inside it.
+    const std::string params = inputs.Params("huge.params", out, "-n\n1\n-m\n2147483647\n");
+    Start();
+    dialogs.openAnswers = {Q(params)};
+    int ended = 0;
+    QObject::connect(&ActiveView(), &CKalvoView::BatchFinished, [&] { ++ended; });
+    Click("Kalvo", "Single Run");
+
+    ProgressDialog* progress = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        progress = VisibleProgressDialog();
+        return progress && progress->Text().contains("Iteration 0 of 1");
+    }));
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    ASSERT_TRUE(cancel);
+    cancel->click();
+    ASSERT_TRUE(WaitFor([&] { return ended > 0; }));
+    EXPECT_EQ(ReadBytes(out), "earlier report\r\n");
+    EXPECT_EQ(dialogs.told.size(), 0u);  // no "Finished!"
+    for (const auto& run : ActiveView().Runs())
+        EXPECT_EQ(run.status, RunStatus::Cancelled);
+    EXPECT_FALSE(VisibleProgressDialog());
+}
+
 TEST_F(BatchWindow, RunOptionStartsASingleRunOnceTheWindowIsUpAndTheSeedRepeatsIt)
 {
     TinyInputs inputs;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -27,15 +28,16 @@ std::uint32_t StateAfter(std::uint32_t seed, int draws)
 
 class InitialAlignment : public ::testing::Test {
 protected:
+    // The start site of sequence s, once the packed start sites are listed.
     void ExpectSite(int s, int pos, bool forward, const std::string& word)
     {
+        run.PlaceStartSites();
         ASSERT_EQ(run.m_sites[s].size(), 1u) << "sequence " << s;
         const SiteNode& site = run.m_sites[s][0];
         EXPECT_EQ(site.pos, pos);
         EXPECT_EQ(site.forward, forward);
         EXPECT_EQ(site.word, word);
         EXPECT_EQ(site.seqIndex, s);
-        EXPECT_EQ(site.seqName, run.m_seqNames[s]);
         EXPECT_EQ(site.ordinal, 0);
     }
 
@@ -46,6 +48,7 @@ protected:
 using SeedMotif = InitialAlignment;
 using RandomAlignment = InitialAlignment;
 using Recount = InitialAlignment;
+using StartSites = InitialAlignment;
 
 TEST_F(SeedMotif, WordPutsSeventeenOnItsLettersAndClearsTheRest)
 {
@@ -92,6 +95,7 @@ TEST_F(RandomAlignment, StrandDrawOfOneHalfOrMoreMeansTheReverseStrand)
         ASSERT_NO_FATAL_FAILURE(testing::ReadFasta(fresh, dir, ">s0\nAACCGGTTAC\n", 4));
         fresh.m_random.Seed(seed);
         fresh.RandomAlignment();
+        fresh.PlaceStartSites();
         ASSERT_EQ(fresh.m_sites[0].size(), 1u);
         EXPECT_EQ(fresh.m_sites[0][0].pos, pos) << seed;
         EXPECT_EQ(fresh.m_sites[0][0].forward, forward) << seed;
@@ -166,6 +170,68 @@ TEST_F(Recount, LettersOtherThanAcgtAddNothingButTheSiteCountsAndSeedCountsGo)
     run.Recount();
     EXPECT_EQ(run.m_counts, Columns({{2, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 2, 0}, {0, 0, 0, 2}}));
     EXPECT_EQ(run.m_numSites, 3);
+}
+
+// Seed 2024 on these sequences: start sites ACCG forward at 1 on s0, none on
+// the short s1, AATC reverse at 2 on s2.
+constexpr std::string_view kThreeSequences = ">s0\nAACCGGTTAC\n>s1\nACG\n>s2\nGGGATTTACA\n";
+
+TEST_F(StartSites, SamplingStepTakesTheStartSiteOutOfTheCountsAndTheLastOneFreesThePack)
+{
+    ASSERT_NO_FATAL_FAILURE(testing::ReadFasta(run, dir, kThreeSequences, 4));
+    run.m_random.Seed(2024);
+    run.RandomAlignment();
+    run.Recount();
+    EXPECT_EQ(run.m_startSitesLeft, 2);
+    run.RemoveSites(2);
+    EXPECT_EQ(run.m_counts, Columns({{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}));
+    EXPECT_EQ(run.m_numSites, 1);
+    run.RemoveSites(1);  // nothing to take out
+    EXPECT_EQ(run.m_numSites, 1);
+    run.RemoveSites(0);
+    EXPECT_EQ(run.m_counts, std::vector<int>(16, 0));
+    EXPECT_EQ(run.m_numSites, 0);
+    EXPECT_TRUE(run.m_startSlots.empty());
+    run.PlaceStartSites();  // none left: no site comes back
+    for (const SiteList& sites : run.m_sites)
+        EXPECT_TRUE(sites.empty());
+}
+
+TEST_F(StartSites, ListedFirstWithTheirCountsUnchangedWhenAStepReadsWholeLists)
+{
+    ASSERT_NO_FATAL_FAILURE(testing::ReadFasta(run, dir, kThreeSequences, 4));
+    run.m_random.Seed(2024);
+    run.RandomAlignment();
+    run.AddSite(0, 2 * 5, 1);  // GTTA forward at 5, added before s0 was ever sampled
+    run.Recount();
+    const std::vector<int> counts = run.m_counts;
+    EXPECT_EQ(run.m_numSites, 3);
+
+    // The best-state snapshot reads every list, so it lists the start sites first.
+    run.SaveBest();
+    EXPECT_TRUE(run.m_startSlots.empty());
+    ASSERT_EQ(run.m_bestSites[0].size(), 2u);
+    EXPECT_EQ(run.m_bestSites[0][0].word, "ACCG");
+    EXPECT_EQ(run.m_bestSites[0][0].ordinal, 0);
+    EXPECT_EQ(run.m_bestSites[0][1].word, "GTTA");
+    ASSERT_EQ(run.m_bestSites[2].size(), 1u);
+    EXPECT_EQ(run.m_bestSites[2][0].word, "AATC");
+    EXPECT_FALSE(run.m_bestSites[2][0].forward);
+    run.Recount();
+    EXPECT_EQ(run.m_counts, counts);
+    EXPECT_EQ(run.m_numSites, 3);
+}
+
+TEST_F(StartSites, BelongToNoSavedStateSoAReportWithoutIterationsHasNone)
+{
+    ASSERT_NO_FATAL_FAILURE(testing::ReadFasta(run, dir, kThreeSequences, 4));
+    run.m_random.Seed(2024);
+    run.RandomAlignment();
+    run.Recount();
+    run.InstallBestState();
+    EXPECT_EQ(run.m_numSites, 0);
+    EXPECT_TRUE(run.m_startSlots.empty());
+    EXPECT_EQ(run.m_counts, std::vector<int>(16, 0));
 }
 
 }  // namespace

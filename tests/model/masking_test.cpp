@@ -28,8 +28,13 @@ protected:
         if (threshold > 0.0)
             run.m_maskThreshold = threshold;
         run.BuildMask();
-        EXPECT_EQ(run.m_mask.size(), run.m_seqs.size());
-        return run.m_mask;
+        EXPECT_EQ(run.m_mask.size(), run.m_seqs.TotalResidues());
+        std::vector<Mask> masks;
+        for (std::size_t s = 0; s < run.m_seqs.size(); ++s) {
+            const auto start = run.m_mask.begin() + static_cast<std::ptrdiff_t>(run.m_seqs.Start(s));
+            masks.emplace_back(start, start + static_cast<std::ptrdiff_t>(run.m_seqs.Length(s)));
+        }
+        return masks;
     }
     // Whether a sequence of one 12-letter window is masked at its start.
     bool Masked(std::string_view window, double threshold = 0.0)

@@ -30,8 +30,14 @@ protected:
     void ExpectRead(const Texts& names, const Texts& sequences, long long totalLength)
     {
         EXPECT_EQ(run.m_numSeqs, static_cast<int>(names.size()));
-        EXPECT_EQ(run.m_seqNames, names);
-        EXPECT_EQ(run.m_seqs, sequences);
+        Texts readNames;
+        Texts readSequences;
+        for (std::size_t s = 0; s < run.m_seqs.size(); ++s) {
+            readNames.emplace_back(run.m_seqs.Header(s));
+            readSequences.emplace_back(run.m_seqs[s]);
+        }
+        EXPECT_EQ(readNames, names);
+        EXPECT_EQ(readSequences, sequences);
         EXPECT_EQ(run.m_totalLength, totalLength);
     }
 

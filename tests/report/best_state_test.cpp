@@ -12,7 +12,6 @@ namespace {
 SiteNode Site(int seqIndex, int ordinal, const std::string& word, bool forward, int pos, double motifLogLik)
 {
     SiteNode site;
-    site.seqName = ">seq" + std::to_string(seqIndex);
     site.seqIndex = seqIndex;
     site.ordinal = ordinal;
     site.word = word;
@@ -37,7 +36,6 @@ GroupNode Group(int first, int second, double logBF)
 
 void ExpectSameSite(const SiteNode& copy, const SiteNode& site)
 {
-    EXPECT_EQ(copy.seqName, site.seqName);
     EXPECT_EQ(copy.seqIndex, site.seqIndex);
     EXPECT_EQ(copy.ordinal, site.ordinal);
     EXPECT_EQ(copy.word, site.word);

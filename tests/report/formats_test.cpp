@@ -243,7 +243,8 @@ RunSummary Summary(const std::vector<std::string>& headers, const std::vector<lo
 {
     RunSummary summary;
     summary.width = 4;
-    summary.seqNames = headers;
+    for (const std::string& header : headers)
+        summary.seqNames.Add(header);
     summary.seqLengths = lengths;
     summary.bgFreq = {0.6, 0.4, 0.4, 0.6};  // a background file need not sum to 1
     summary.counts.assign(4, std::array<int, 4>{});
@@ -253,8 +254,7 @@ RunSummary Summary(const std::vector<std::string>& headers, const std::vector<lo
 
 void AddSite(RunSummary& summary, int seq, int pos, bool forward, const std::string& word, double score)
 {
-    summary.sites.push_back(SiteNode{summary.seqNames.at(static_cast<std::size_t>(seq)), seq, 1, word, forward, pos,
-                                     score, 0.0});
+    summary.sites.push_back(SiteNode{seq, 1, word, forward, pos, score, 0.0});
 }
 
 TEST(MemeWithoutSites, RowsAreTheBackgroundAndACommentSaysSo)
@@ -305,6 +305,30 @@ TEST(BedCoordinates, SitesReadTheGenomeWhereTheirLinesPutThem)
     EXPECT_EQ(Tabs(bed[1])[4] + " " + Tabs(bed[3])[4], "500 0");  // no better than the background: 0
 }
 
+TEST(BedFields, BlanksTabsAndControlsInNamesAndWordsNeverSplitALine)
+{
+    // Sequence lines may hold blanks and tabs, which then reach the site words;
+    // a header's first word may hold a CR or another control character.
+    RunSummary summary =
+        Summary({">chr\x0b" "1\rx:0-10", ">seq\x01" "a desc", ">\tlead", ">chr2:0-10"}, {10, 10, 10, 10});
+    AddSite(summary, 0, 1, true, "AC\tG", 2.0);
+    AddSite(summary, 1, 2, false, "A C ", 1.0);
+    AddSite(summary, 2, 3, true, "ACG\x7f", 1.0);
+    AddSite(summary, 3, 4, true, "ACGT", 1.0);
+    const std::vector<std::string> bed = SplitLines(BedSites(summary));
+    ASSERT_EQ(bed.size(), 4u);
+    for (const std::string& line : bed) {
+        EXPECT_EQ(Tabs(line).size(), 6u) << line;
+        EXPECT_EQ(Words(line).size(), 6u) << line;
+        for (char c : line)
+            EXPECT_TRUE(c == '\t' || (static_cast<unsigned char>(c) > 0x20 && c != 0x7f)) << line;
+    }
+    EXPECT_EQ(bed[0], "chr_1_x\t1\t5\tAC_G\t1000\t+");
+    EXPECT_EQ(bed[1], "seq_a\t2\t6\tA_C_\t500\t-");
+    EXPECT_EQ(bed[2], "seq3\t3\t7\tACG_\t500\t+");  // no first word: named by its place
+    EXPECT_EQ(bed[3], "chr2\t4\t8\tACGT\t500\t+");   // clean fields stay as they are
+}
+
 TEST(JsonText, HeadersWithQuotesControlsAndStrayBytesStillParse)
 {
     RunSummary summary = Summary({">a \"q\"\tb\\ \x01 caf\xc3\xa9", ">bad \xff\xc3 end"}, {10, 10});
@@ -313,6 +337,26 @@ TEST(JsonText, HeadersWithQuotesControlsAndStrayBytesStillParse)
     EXPECT_EQ(doc["sequences"][0]["header"], ">a \"q\"\tb\\ \x01 caf\xc3\xa9");
     EXPECT_EQ(doc["sequences"][1]["header"], ">bad \xef\xbf\xbd\xef\xbf\xbd end");
     EXPECT_TRUE(doc["jointLogLikelihood"].is_null());
+}
+
+TEST(SiteHeaders, EachSiteIsNamedByTheHeaderOfItsOwnSequence)
+{
+    RunSummary summary = Summary({">a one", ">b two", ">c three"}, {10, 10, 10});
+    AddSite(summary, 2, 1, true, "ACGT", 2.0);
+    AddSite(summary, 0, 3, false, "TTGA", 1.0);
+    AddSite(summary, 5, 0, true, "CCCC", 1.0);  // a sequence the summary does not hold
+    const std::vector<std::string> bed = SplitLines(BedSites(summary));
+    ASSERT_EQ(bed.size(), 3u);
+    EXPECT_EQ(Tabs(bed[0]).at(0), "c");
+    EXPECT_EQ(Tabs(bed[1]).at(0), "a");
+    EXPECT_EQ(Tabs(bed[2]).at(0), "seq6");
+    const json doc = json::parse(JsonReport(summary, "1.0.0"));
+    ASSERT_EQ(doc["sites"].size(), 3u);
+    EXPECT_EQ(doc["sites"][0]["header"], ">c three");
+    EXPECT_EQ(doc["sites"][1]["header"], ">a one");
+    EXPECT_EQ(doc["sites"][2]["header"], "");
+    EXPECT_EQ(doc["sequences"][1]["header"], ">b two");
+    EXPECT_EQ(doc["sequences"][2]["sites"], 1);
 }
 
 }  // namespace

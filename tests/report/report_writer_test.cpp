@@ -16,10 +16,9 @@ using ::testing::Not;
 using testing::ReadBytes;
 using testing::TempDir;
 
-SiteNode Site(const std::string& name, int seqIndex, const std::string& word, bool forward, int pos, double motifLogLik)
+SiteNode Site(int seqIndex, const std::string& word, bool forward, int pos, double motifLogLik)
 {
     SiteNode site;
-    site.seqName = name;
     site.seqIndex = seqIndex;
     site.ordinal = 1;
     site.word = word;
@@ -34,12 +33,13 @@ void SetInput(CMotifSampler& run, std::vector<std::string> names, std::vector<st
 {
     run.m_inputPath = "/data/in.fa";
     run.m_width = width;
-    run.m_seqNames = std::move(names);
-    run.m_seqs = std::move(texts);
+    run.m_seqs.Clear();
+    for (std::size_t s = 0; s < names.size(); ++s) {
+        run.m_seqs.AddSequence(names[s]);
+        run.m_seqs.AppendResidues(texts[s]);
+    }
     run.m_numSeqs = static_cast<int>(run.m_seqs.size());
-    run.m_totalLength = 0;
-    for (const std::string& text : run.m_seqs)
-        run.m_totalLength += static_cast<long long>(text.size());
+    run.m_totalLength = static_cast<long long>(run.m_seqs.TotalResidues());
     run.m_counts.assign(static_cast<std::size_t>(width) * 4, 0);
     run.m_motifProb.assign(static_cast<std::size_t>(width) * 4, 0.0);
     run.m_sites.assign(run.m_seqs.size(), SiteList());
@@ -53,9 +53,9 @@ void SetBestState(CMotifSampler& run)
 {
     SetInput(run, {">alpha", ">beta gene", ">gamma", ">delta"},
              {"ACGTACGTAA", "TTACCTACCA", "CGGTTGGTA", "CCCCCCCC"}, 7);
-    run.m_bestSites[0] = {Site(">alpha", 0, "ACGTACG", true, 0, 1.25)};
-    run.m_bestSites[1] = {Site(">beta gene", 1, "ACCTACC", true, 2, 0.5)};
-    run.m_bestSites[2] = {Site(">gamma", 2, "ACCAACC", false, 1, -0.75)};
+    run.m_bestSites[0] = {Site(0, "ACGTACG", true, 0, 1.25)};
+    run.m_bestSites[1] = {Site(1, "ACCTACC", true, 2, 0.5)};
+    run.m_bestSites[2] = {Site(2, "ACCAACC", false, 1, -0.75)};
     GroupNode pair;
     pair.size = 2;
     pair.positions = {6, 2};
@@ -64,7 +64,7 @@ void SetBestState(CMotifSampler& run)
     pair.counts[2 * 4 + 2] = 1;
     pair.logBF = 99.0;  // stale: the report computes it again
     run.m_bestGroups = {pair};
-    run.m_sites[3] = {Site(">delta", 3, "CCCCCCC", true, 0, 3.0)};
+    run.m_sites[3] = {Site(3, "CCCCCCC", true, 0, 3.0)};
     run.m_pseudo.fill(1.0);
     run.m_pseudoTotal = 4.0;
     run.m_bestLogLik = -123.456;
@@ -138,8 +138,8 @@ TEST(ResultReport, EstimatedPriorCountsCandidatePositionsOnBothStrands)
     CMotifSampler run;
     SetInput(run, {">a", ">b"}, {std::string(30, 'A'), std::string(25, 'C')}, 4);
     run.m_bothStrands = true;
-    run.m_bestSites[0] = {Site(">a", 0, "AAAA", true, 0, 0.0), Site(">a", 0, "TTTT", false, 10, 0.0)};
-    run.m_bestSites[1] = {Site(">b", 1, "CCCC", true, 3, 0.0)};
+    run.m_bestSites[0] = {Site(0, "AAAA", true, 0, 0.0), Site(0, "TTTT", false, 10, 0.0)};
+    run.m_bestSites[1] = {Site(1, "CCCC", true, 3, 0.0)};
     run.InstallBestState();
     EXPECT_THAT(run.ComposeReport(), HasSubstr("\r\nEstimated Prior: 23.750000\r\n"));
 }
@@ -155,7 +155,7 @@ TEST(ResultReport, StateWithoutSitesPrintsZerosAndNeverNan)
         pair.positions = {1, 0};
         pair.counts.assign(16, 0);
         if (lettersOutsideColumnZero) {
-            run.m_bestSites[0] = {Site(">n", 0, "NA", true, 0, -1.0)};
+            run.m_bestSites[0] = {Site(0, "NA", true, 0, -1.0)};
             pair.counts[0] = 1;  // N counts as A in the pair's cells
         }
         run.m_bestGroups = {pair};

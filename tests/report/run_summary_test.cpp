@@ -3,6 +3,8 @@
 
 #include <filesystem>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "model/run_state.h"
 #include "report/run_summary.h"
@@ -51,6 +53,29 @@ TEST(RunSummary, AgreesWithTheReportBlockItFollows)
     printedPrior << summary.estimatedPrior;
     EXPECT_EQ(printedPrior.str(), prior);
     EXPECT_EQ(summary.width, static_cast<int>(summary.probs.size()));
+}
+
+TEST(RunSummary, RefersToTheRunsHeadersWhichOutliveTheRun)
+{
+    testing::TempDir dir;
+    const std::string longHeader = ">" + std::string(100000, 'h');
+    const std::string fasta = dir.Write("in.fa", ">first\nACGTACGTTGACAAAA\n" + longHeader + "\nTTTTGACATTTT\n>third\nGG\n");
+    const std::string params = dir.Write("p.txt", "-i\n" + fasta + "\n-o\n" + dir.File("out.txt") + "\n-w\n4\n-n\n20\n");
+    RunSummary summary;
+    {
+        CMotifSampler run;
+        ASSERT_FALSE(run.LoadParameters(params));
+        ASSERT_FALSE(run.Run(7));
+        summary = SummarizeRun(run);
+        ASSERT_EQ(summary.seqNames.size(), 3u);
+        // The same bytes, not a copy of them: a summary must not double a run's headers.
+        for (std::size_t s = 0; s < 3; ++s)
+            EXPECT_EQ(summary.seqNames[s].data(), run.m_seqs.Header(s).data()) << s;
+    }
+    EXPECT_EQ(summary.seqNames[0], ">first");
+    EXPECT_EQ(summary.seqNames[1], longHeader);
+    EXPECT_EQ(summary.seqNames[2], ">third");
+    EXPECT_EQ(summary.seqLengths, (std::vector<long long>{16, 12, 2}));
 }
 
 TEST(RunSummary, ConsensusTiesGoToTheEarlierLetterAndEmptyColumnsReadA)

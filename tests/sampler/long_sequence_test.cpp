@@ -40,7 +40,7 @@ void SetPreferences(CMotifSampler& run)
 // The slot scores of sequence 0 one word at a time, the plainest way.
 std::vector<double> ScoresWordByWord(const CMotifSampler& run)
 {
-    const std::string& sequence = run.m_seqs[0];
+    const std::string sequence(run.m_seqs[0]);
     std::vector<double> scores;
     for (std::size_t i = 0; i + static_cast<std::size_t>(run.m_width) <= sequence.size(); ++i) {
         const std::string word = sequence.substr(i, static_cast<std::size_t>(run.m_width));

@@ -62,7 +62,7 @@ std::string PlantedFasta(std::uint32_t seed)
     if (run.m_numSites != NumberOfSites(run))
         return ::testing::AssertionFailure() << "m_numSites " << run.m_numSites << " but " << NumberOfSites(run) << " sites";
     for (std::size_t s = 0; s < run.m_sites.size(); ++s) {
-        const std::string& text = run.m_seqs[s];
+        const std::string text(run.m_seqs[s]);
         int freeFrom = 0;
         for (const SiteNode& site : run.m_sites[s]) {
             if (site.pos < 0 || site.pos + width > static_cast<int>(text.size()))
@@ -134,6 +134,7 @@ TEST(MoveInvariants, ChangeNeverAltersThePairCountNorProposesTheOldPair)
     run.m_random.Seed(5);
     run.RandomAlignment();
     run.Recount();
+    run.PlaceStartSites();
     const int firstPair[2] = {1, 4};
     run.m_groups.push_back(CMotifSampler::NewGroup(2, firstPair, run.GroupJointCounts(firstPair, 2), 0.0));
     const int secondPair[2] = {5, 0};

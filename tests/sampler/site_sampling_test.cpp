@@ -109,7 +109,7 @@ TEST(SiteSampling, WindowsWithNAndMaskedStartsAreNeverAccepted)
     LoadedRun loaded(">s\nAAANAAAAA\n", "-w\n2\n");
     CMotifSampler& run = loaded.run;
     run.m_maskLowComplexity = true;
-    run.m_mask = {{1, 0, 0, 0, 0, 0, 0, 0, 0}};
+    run.m_mask = {1, 0, 0, 0, 0, 0, 0, 0, 0};
     run.PrepareScoringTables();
     AcceptEveryAllowedWord(run);
     run.m_random.Seed(3);

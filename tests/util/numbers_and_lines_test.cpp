@@ -87,5 +87,17 @@ TEST(ReplaceWholeFile, ReplacesTheBytesAndLeavesNoTemporaryFileBehind)
     EXPECT_TRUE(ReplaceWhole(dir.path().string(), "x"));  // a folder is never replaced
 }
 
+TEST(WholeNumbers, OnlyTextTheLeadingParseReadsWholeCountsAsWhole)
+{
+    for (const char* whole : {"8", " 8", "8 ", "-3", "+12", "2147483647", "-2147483648"})
+        EXPECT_TRUE(ReadsWholeAsInt(whole)) << whole;
+    for (const char* loose : {"8.5", "1e3", "lots", "", " ", "8x", "2147483648", "-2147483649", "99999999999"})
+        EXPECT_FALSE(ReadsWholeAsInt(loose)) << loose;
+    for (const char* whole : {"1", "0.5", ".5", "1e-3", " 2.0 ", "-1E+2"})
+        EXPECT_TRUE(ReadsWholeAsReal(whole)) << whole;
+    for (const char* loose : {"0.5x", "nan", "inf", "", "1e", "1e999", "0x10"})
+        EXPECT_FALSE(ReadsWholeAsReal(loose)) << loose;
+}
+
 }  // namespace
 }  // namespace kalvo
