@@ -821,19 +821,25 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         if (settings.writeParams) {
             const std::string& target = *settings.writeParams;
             const std::string output = settings.output.value_or(DefaultOutput(fasta));
-            std::vector<std::string> taken = {fasta, output, settings.background.value_or(std::string())};
+            // Each file the run reads or writes, with the words that name it.
+            std::vector<std::pair<std::string, std::string>> taken = {
+                {fasta, "the FASTA file"},
+                {output, "the report file"},
+                {settings.background.value_or(std::string()), "the background file"}};
             // The format files of the runs would replace the saved settings after the run.
             const std::int64_t runs = PlanParameterText(target, findText, 0).totalRuns;
             constexpr std::int64_t kNumberedChecked = 10000;
             for (ExportFormat format : extras.formats) {
+                const std::string named = "the " + std::string(ExportFormatName(format)) + " file of the run";
                 if (runs <= 1)
-                    taken.push_back(ExtraOutputPath(output, format, 0));
+                    taken.emplace_back(ExtraOutputPath(output, format, 0), named);
                 for (std::int64_t k = 1; runs > 1 && k <= std::min(runs, kNumberedChecked); ++k)
-                    taken.push_back(ExtraOutputPath(output, format, k));
+                    taken.emplace_back(ExtraOutputPath(output, format, k), named);
             }
-            for (const std::string& input : taken) {
-                if (!input.empty() && SameFile(target, input))
-                    return UsageError(err, "--write-params " + Quote(target) + " would overwrite " + Quote(input));
+            for (const auto& [path, named] : taken) {
+                if (!path.empty() && SameFile(target, path))
+                    return UsageError(err, "--write-params " + Quote(target) + " is " + named + " (" + Quote(path) +
+                                               "); one would overwrite the other");
             }
             if (auto problem = ReplaceWhole(target, findText)) {
                 err << "kalvo: cannot write parameter file " << Quote(target) << ": " << *problem << "\n";

@@ -198,7 +198,9 @@ const BadInput kCatalogue[] = {
      }},
     {"SavedSettingsWouldBeReplacedByAFormatFile", [](Scene& s) {
          return Outcome{{"find", s.fasta, "--width", "6", "--output", s.out, "--formats", "json", "--write-params",
-                         s.File("out.json")}, 2, "--write-params '" + s.File("out.json") + "' would overwrite"};
+                         s.File("out.json")}, 2,
+                        "--write-params '" + s.File("out.json") + "' is the json file of the run ('" + s.File("out.json") +
+                            "'); one would overwrite the other"};
      }},
 
     // Values read loosely: read as always, and told once.
