@@ -577,9 +577,17 @@ void DiscoveryRun::CallSitesAndMask(DiscoveredMotif& motif, const MotifModel& mo
             site.end = hit.start + model.width;
             site.forward = hit.forward;
             site.score = hit.score;
-            site.word = m_targets.sequences[s].substr(static_cast<std::size_t>(hit.start), width);
-            if (!hit.forward)
+            const std::string& sequence = m_targets.sequences[s];
+            const auto start = static_cast<std::size_t>(hit.start);
+            const std::size_t before = std::min<std::size_t>(start, kSiteFlank);
+            site.word = sequence.substr(start, width);
+            site.leftFlank = sequence.substr(start - before, before);
+            site.rightFlank = sequence.substr(std::min(start + width, sequence.size()), kSiteFlank);
+            if (!hit.forward) {
                 site.word = ReverseComplement(site.word);
+                site.leftFlank = ReverseComplement(site.rightFlank);
+                site.rightFlank = ReverseComplement(sequence.substr(start - before, before));
+            }
             motif.sites.push_back(std::move(site));
             mask(m_targetCodes[s], hit);
         }

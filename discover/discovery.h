@@ -49,6 +49,9 @@ struct RestartRecord {
     int motifRank = 0;              // rank of the reported motif it was merged into; 0 for none
 };
 
+// Residues of context kept on each side of a called site.
+inline constexpr int kSiteFlank = 10;
+
 // One site call of a reported motif: a position whose word scores at or above the motif's threshold.
 struct CalledSite {
     int seqIndex = 0;               // 0-based, input order
@@ -57,6 +60,10 @@ struct CalledSite {
     bool forward = true;            // '+' when on the given strand
     double score = 0.0;             // log-likelihood ratio, motif (with its pairs) over background, natural log
     std::string word;               // in motif orientation
+    // Up to kSiteFlank residues on each side of the site, in motif orientation
+    // (shorter at a sequence's end): the site's context for the web page.
+    std::string leftFlank;
+    std::string rightFlank;
 };
 
 // A motif as discovery reports it.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "discover/fisher.h"
+#include "discover/html_report.h"
 #include "report/formats.h"
 #include "report/sequence_logo.h"
 #include "util/sequence_text.h"
@@ -400,6 +401,7 @@ std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery)
             options.reverseComplement = reverse;
             files.push_back({LogoName(m, reverse), SequenceLogoSvg(discovery.motifs[m].model, options)});
         }
+    files.push_back({"index.html", DiscoveryHtml(discovery)});
     return files;
 }
 
@@ -447,6 +449,7 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
     }
 
     out += "\nFiles in " + (outputDir.empty() ? std::string(".") : outputDir) + ":\n";
+    out += "  index.html            all of it as one page: open it in a web browser\n";
     out += "  summary.json          everything, ranked motifs first, every restart and seed\n";
     out += "  sites.tsv, sites.bed  the called sites of every motif\n";
     out += "  motifs.meme           the matrices, for Tomtom and FIMO (also motifs.jaspar)\n";

@@ -14,7 +14,8 @@ struct DiscoveryFile {
 };
 
 // Every file of the folder except runs/ (the restarts write their own files):
-// summary.json, sites.tsv, sites.bed, motifs.meme, motifs.jaspar, logo-K.svg and logo-K-rc.svg.
+// summary.json, sites.tsv, sites.bed, motifs.meme, motifs.jaspar, logo-K.svg and
+// logo-K-rc.svg, and index.html, the page that shows them all.
 std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery);
 
 // The motif names every file uses, in rank order: the motifs' ids made safe for

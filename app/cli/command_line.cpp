@@ -158,10 +158,11 @@ constexpr std::string_view kDiscoverHelp =
     "chosen and motifs refitted to their sites, and the p-value is measured on the\n"
     "held-out third against shuffles of those same sequences.\n"
     "\n"
-    "Files in DIR: summary.json (everything, ranked motifs first), sites.tsv and\n"
+    "Files in DIR: index.html (all of it as one page for a web browser),\n"
+    "summary.json (everything, ranked motifs first), sites.tsv and\n"
     "sites.bed (the sites of every motif: positions scoring at least its threshold),\n"
     "motifs.meme and motifs.jaspar (the matrices; the pairs are only in\n"
-    "summary.json), logo-K.svg and logo-K-rc.svg, runs/.\n"
+    "summary.json and index.html), logo-K.svg and logo-K-rc.svg, runs/.\n"
     "Exit status: 0 the discovery ran (whether or not a motif was significant),\n"
     "1 it was refused or failed, 2 usage error.\n";
 

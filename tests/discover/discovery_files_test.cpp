@@ -76,10 +76,12 @@ Discovery SmallDiscovery()
     pair.counts[3 * 4 + 3] = 1;  // TT
     pair.logBF = 2.75;
     first.model.groups = {pair};
-    first.sites = {{0, 5, 12, true, 8.0, "TGTGACA"}, {0, 20, 27, false, 4.0, "TGTTACT"}, {1, 3, 10, true, 6.0, "TGTGACA"}};
+    first.sites = {{0, 5, 12, true, 8.0, "TGTGACA", "AACGT", "GGCATTAGCC"},
+                   {0, 20, 27, false, 4.0, "TGTTACT", "CCGTAAGTCA", "ACGTTGGCAT"},
+                   {1, 3, 10, true, 6.0, "TGTGACA", "CCA", "TTGACCGATT"}};
     DiscoveredMotif second = Motif(2, "CCGGAA", -3.0, std::vector<std::array<int, 4>>(6, {1, 1, 1, 1}));
     second.foundBy = 2;
-    second.sites = {{1, 0, 6, true, 5.0, "CCGGAA"}};
+    second.sites = {{1, 0, 6, true, 5.0, "CCGGAA", "", "TTGCATGACC"}};
     discovery.motifs = {first, second};
     discovery.restarts = {Restart(1, 76, 0), Restart(2, 77, 1), Restart(3, 78, 1)};
     return discovery;
@@ -241,7 +243,8 @@ TEST(DiscoveryFiles, TheFolderHoldsEveryFileAndTheSameDiscoveryGivesTheSameBytes
     for (const DiscoveryFile& file : files)
         names.push_back(file.name);
     EXPECT_EQ(names, (std::vector<std::string>{"summary.json", "sites.tsv", "sites.bed", "motifs.meme", "motifs.jaspar",
-                                               "logo-1.svg", "logo-1-rc.svg", "logo-2.svg", "logo-2-rc.svg"}));
+                                               "logo-1.svg", "logo-1-rc.svg", "logo-2.svg", "logo-2-rc.svg",
+                                               "index.html"}));
     EXPECT_NE(files[5].bytes, files[6].bytes);
     const std::vector<DiscoveryFile> again = ComposeDiscoveryFiles(SmallDiscovery());
     for (std::size_t i = 0; i < files.size(); ++i)
