@@ -41,7 +41,11 @@ bool BatchRunner::Start(BatchCommand command, const std::string& file, std::uint
     if (!s_busy.compare_exchange_strong(idle, true))
         return false;
     m_cancel = false;
-    m_progressPosted = false;
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_progressPosted = false;
+        m_latest.clear();
+    }
     auto work = [this, command, file, baseSeed, jobs] {
         BatchResult result;
         try {
@@ -148,22 +152,21 @@ BatchFrontEnd BatchRunner::WorkerFrontEnd()
         bool post = false;
         {
             std::lock_guard lock(m_progressMutex);
-            m_latestRun = run;
-            m_latestProgress = progress;
+            m_latest[run.index] = {run, progress};
             post = !std::exchange(m_progressPosted, true);
         }
         if (post) {
             Post([this] {
-                PlannedRun latestRun;
-                RunProgress latest;
+                std::map<std::int64_t, std::pair<PlannedRun, RunProgress>> latest;
                 {
                     std::lock_guard lock(m_progressMutex);
-                    latestRun = m_latestRun;
-                    latest = m_latestProgress;
+                    latest.swap(m_latest);
                     m_progressPosted = false;
                 }
-                if (m_events.progress)
-                    m_events.progress(latestRun, latest);
+                if (m_events.progress) {
+                    for (const auto& [index, report] : latest)
+                        m_events.progress(report.first, report.second);
+                }
             });
         }
         return !m_cancel.load();

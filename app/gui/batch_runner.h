@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,7 +23,8 @@ struct BatchEvents {
     std::function<void(const PlannedRun&, const RunSummary&)> runFinished;
     // `run` is the refused run; nothing for a file that could not be read before any run, named by `file`.
     std::function<void(const std::optional<PlannedRun>& run, const std::string& file, const std::string& message)> refused;
-    // The latest progress; updates that arrive faster than the window takes them are merged.
+    // The latest progress of each run that reported since the last call, in
+    // batch order; updates that arrive faster than the window takes them are merged.
     std::function<void(const PlannedRun&, const RunProgress&)> progress;
     std::function<void(std::string_view)> message;  // kFinishedMessage or kRunCountMessage
     std::function<void(const std::string&)> warned; // input a run read loosely, each told once per batch
@@ -60,8 +62,8 @@ private:
     // Progress waiting to be shown, shared between workers and the window's thread.
     std::mutex m_progressMutex;
     bool m_progressPosted = false;
-    PlannedRun m_latestRun;
-    RunProgress m_latestProgress;
+    // Runs computed side by side each keep their latest report.
+    std::map<std::int64_t, std::pair<PlannedRun, RunProgress>> m_latest;
 
     // What tells a run's refusal from an unreadable file of the plan.
     std::mutex m_orderMutex;

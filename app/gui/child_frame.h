@@ -1,4 +1,5 @@
 // app/gui/child_frame.h: the window of one document inside the main window; it owns its document and view.
+// A document window shows either batch runs (CKalvoView) or the results of an analysis (DiscoveryView).
 #pragma once
 #include <QMdiSubWindow>
 
@@ -6,14 +7,18 @@ namespace kalvo {
 
 class CKalvoDoc;
 class CKalvoView;
+class DiscoveryView;
 
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
-    CChildFrame(CKalvoDoc* doc, CKalvoView* view, QWidget* parent = nullptr);
+    CChildFrame(CKalvoDoc* doc, QWidget* view, QWidget* parent = nullptr);
 
     CKalvoDoc* Document() const { return m_doc; }
-    CKalvoView* View() const { return m_view; }
+    // The batch view; nothing for a results window.
+    CKalvoView* View() const;
+    // The results view; nothing for a batch window.
+    DiscoveryView* Results() const;
 
 signals:
     // The window has accepted to close; it is deleted soon after.
@@ -24,7 +29,7 @@ protected:
 
 private:
     CKalvoDoc* m_doc;
-    CKalvoView* m_view;
+    QWidget* m_view;
 };
 
 }  // namespace kalvo

@@ -24,6 +24,10 @@ inline constexpr int kIdSingleRun = 32771;
 inline constexpr int kIdRepeatedRun = 32772;
 inline constexpr int kIdMultipleInputs = 32773;
 
+// Analyses: a discovery from a sequence file, and the output folder of an earlier one.
+inline constexpr int kIdNewAnalysis = 32774;
+inline constexpr int kIdOpenAnalysis = 32775;
+
 // Entries of the recent-file list.
 inline constexpr int kRecentFileCount = 4;
 

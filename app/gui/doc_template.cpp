@@ -2,6 +2,7 @@
 #include "app/gui/doc_template.h"
 
 #include "app/gui/child_frame.h"
+#include "app/gui/discovery_view.h"
 #include "app/gui/kalvo_doc.h"
 #include "app/gui/kalvo_view.h"
 
@@ -30,6 +31,14 @@ CChildFrame* CKalvoDocTemplate::CreateOpenedDocument(const QString& path)
     auto* doc = new CKalvoDoc;
     doc->OnOpenDocument(path);
     return CreateFrame(doc);
+}
+
+CChildFrame* CKalvoDocTemplate::CreateResultsDocument(DiscoveryResults results)
+{
+    auto* doc = new CKalvoDoc;
+    doc->OnOpenDocument(results.folder);
+    auto* view = new DiscoveryView(std::move(results), m_dialogs);
+    return new CChildFrame(doc, view);
 }
 
 CChildFrame* CKalvoDocTemplate::CreateFrame(CKalvoDoc* doc)

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "app/gui/dialogs.h"
-
+#include "app/gui/discovery_results.h"
 
 namespace kalvo {
 
@@ -24,6 +24,8 @@ public:
     CChildFrame* CreateNewDocument();
     // A window with a document opened from `path` (the file is not read).
     CChildFrame* CreateOpenedDocument(const QString& path);
+    // A window with the results of the analysis in `results.folder`, named after the folder.
+    CChildFrame* CreateResultsDocument(DiscoveryResults results);
 
 private:
     CChildFrame* CreateFrame(CKalvoDoc* doc);

@@ -24,6 +24,7 @@ struct ShellCommand {
     QString file;                       // open a window for this file (not read); a new document when empty
     std::optional<QString> runFile;     // then start a Single Run of this parameter file
     std::optional<std::uint32_t> seed;  // base seed of that run
+    std::optional<QString> analysisFolder;  // open the results window of this analysis output folder
     bool help = false;
     bool version = false;
 };
@@ -32,6 +33,8 @@ struct ShellCommand {
 // reason in `error`, for a usage error.
 std::optional<ShellCommand> ParseShellCommand(const QStringList& arguments, QString* error);
 QString ShellUsage();
+
+class AnalysisController;
 
 class CKalvoApp {
 public:
@@ -53,15 +56,22 @@ public:
     CMainFrame* MainFrame() const { return m_mainFrame.get(); }
     const RecentFileList& RecentFiles() const { return m_recentFiles; }
 
-    // Commands no window handles: new, open, the recent files, about, exit.
+    AnalysisController* Analysis() const { return m_analysis.get(); }
+
+    // Commands no window handles: new, open, the recent files, analyses, about, exit.
     bool OnCommand(int id);
     void OnFileNew();
     void OnFileOpen();
+    void OnOpenAnalysis();
     void OnAppAbout();
     void OnAppExit();
     // A window for the file, which is not read, or the window already showing
     // it; nothing (after telling the user) when there is no such file.
+    // A folder is opened as an analysis output folder.
     CChildFrame* OpenDocumentFile(const QString& path);
+    // The results window of an analysis output folder, read afresh (a window
+    // already showing it is replaced); nothing, after telling why, when it cannot be read.
+    CChildFrame* OpenAnalysisFolder(const QString& folder);
 
 private:
     void SaveRecentFiles();
@@ -71,6 +81,7 @@ private:
     RecentFileList m_recentFiles;
     std::vector<std::unique_ptr<CKalvoDocTemplate>> m_templates;
     std::unique_ptr<CMainFrame> m_mainFrame;
+    std::unique_ptr<AnalysisController> m_analysis;  // uses the main window, so it goes first
 };
 
 }  // namespace kalvo

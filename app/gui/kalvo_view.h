@@ -24,6 +24,12 @@ class CKalvoDoc;
 class LogoWidget;
 class ProgressDialog;
 
+// The message for a sequence file chosen where a parameter or list file is wanted.
+inline constexpr char kSequenceFileMessage[] = "this is a sequence file, not a parameter file: use New Analysis";
+
+// True when the file's first non-empty line starts with '>' (gzip or not): a FASTA file.
+bool LooksLikeSequenceFile(const QString& path);
+
 class CKalvoView : public QWidget {
     Q_OBJECT
 public:
@@ -36,6 +42,8 @@ public:
         QString outputFile;                 // known once the run has finished
         RunStatus status = RunStatus::Running;
         QString message;                    // why the run was refused
+        // What a finished run reported: score, sites, motif (without its site list).
+        std::shared_ptr<const RunSummary> summary;
     };
 
     CKalvoView(CKalvoDoc* doc, Dialogs dialogs, QWidget* parent = nullptr);
@@ -57,7 +65,11 @@ public:
     static QString StatusText(const RunRecord& record);
     const std::optional<RunSummary>& LastSummary() const { return m_lastSummary; }
 
-    // The logo of the last finished run as drawn now (empty before any run finished).
+    // The run whose logo is shown: the one chosen in the list, else the best
+    // (highest joint log-likelihood) of the latest batch. -1 before any run finished.
+    int ShownRun() const { return m_shown; }
+    void ShowRun(int index);
+    // The logo of the shown run as drawn now (empty when it has none).
     QByteArray LogoSvg() const;
     void SetReverseComplement(bool on);
     // Asks where to save the logo and writes it; false when cancelled or not written.
@@ -68,6 +80,8 @@ public:
 signals:
     // The batch's worker has ended and everything it reported is shown.
     void BatchFinished();
+    // What the batch is doing, for the status bar; empty when it is idle.
+    void ActivityChanged(const QString& text);
 
 private:
     void OnRunStarting(const PlannedRun& run);
@@ -80,6 +94,8 @@ private:
     std::size_t AddRecord(RunRecord record);
     void ShowRecord(std::size_t index);
     void ShowLogo();
+    // Chooses the best finished run of the current batch, unless the user chose one.
+    void FollowBest();
     void CloseProgress();
     // Shows messages one at a time and in order, however fast the batch sends them.
     void Tell(const QString& text, bool problem);
@@ -96,7 +112,12 @@ private:
     std::vector<RunRecord> m_runs;
     std::vector<std::pair<std::int64_t, std::size_t>> m_batchRows;  // run k of the current batch -> its record
     std::optional<RunSummary> m_lastSummary;
-    QString m_lastRunTitle;
+    int m_shown = -1;
+    bool m_followBest = true;  // until the user picks a run of the batch
+    bool m_choosing = false;   // the view itself is changing the list's current row
+    // The run the progress dialog follows: the earliest still computing, when runs compute side by side.
+    std::int64_t m_progressRun = -1;
+    bool m_progressRunDone = false;
     std::vector<std::pair<QString, bool>> m_pendingMessages;
     bool m_telling = false;
     bool m_cancelling = false;  // progress no longer shown

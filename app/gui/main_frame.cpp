@@ -30,8 +30,11 @@ CMainFrame::~CMainFrame()
     // The windows inside still signal while QWidget tears them down, when
     // nothing of this class is left to take the signals.
     disconnect(m_mdiArea, nullptr, this, nullptr);
-    for (CChildFrame* child : Children())
+    for (CChildFrame* child : Children()) {
         disconnect(child, nullptr, this, nullptr);
+        if (CKalvoView* view = child->View())
+            disconnect(view, nullptr, this, nullptr);
+    }
 }
 
 void CMainFrame::LoadFrame(const QString& title, std::function<bool(int id)> appCommands)
@@ -45,6 +48,8 @@ void CMainFrame::LoadFrame(const QString& title, std::function<bool(int id)> app
     m_fileMenu = new QMenu(tr("&File"), this);
     AddCommand(m_fileMenu, tr("&New\tCtrl+N"), kIdFileNew);
     AddCommand(m_fileMenu, tr("&Open...\tCtrl+O"), kIdFileOpen);
+    AddCommand(m_fileMenu, tr("New &Analysis...\tCtrl+Shift+N"), kIdNewAnalysis);
+    AddCommand(m_fileMenu, tr("Open Analysis &Folder...\tCtrl+Shift+O"), kIdOpenAnalysis);
     m_fileMenu->addSeparator();
     m_recentEnd = m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, tr("E&xit"), kIdAppExit);
@@ -52,6 +57,9 @@ void CMainFrame::LoadFrame(const QString& title, std::function<bool(int id)> app
 
     // With a document window active.
     m_kalvoMenu = new QMenu(tr("Kalvo"), this);
+    AddCommand(m_kalvoMenu, tr("New &Analysis...\tCtrl+Shift+N"), kIdNewAnalysis);
+    AddCommand(m_kalvoMenu, tr("Open Analysis &Folder...\tCtrl+Shift+O"), kIdOpenAnalysis);
+    m_kalvoMenu->addSeparator();
     AddCommand(m_kalvoMenu, tr("Single Run"), kIdSingleRun);
     AddCommand(m_kalvoMenu, tr("Repeatedly Run"), kIdRepeatedRun);
     AddCommand(m_kalvoMenu, tr("Multiple inputs"), kIdMultipleInputs);
@@ -63,6 +71,8 @@ void CMainFrame::LoadFrame(const QString& title, std::function<bool(int id)> app
     // on here, so they stay disabled and the keys reach the focused widget.
     AddAccelerator(tr("New"), kIdFileNew, {QKeySequence(Qt::CTRL | Qt::Key_N)}, true);
     AddAccelerator(tr("Open"), kIdFileOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)}, true);
+    AddAccelerator(tr("New Analysis"), kIdNewAnalysis, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)}, true);
+    AddAccelerator(tr("Open Analysis Folder"), kIdOpenAnalysis, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)}, true);
     AddAccelerator(tr("Save"), kIdFileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)}, false);
     AddAccelerator(tr("Undo"), kIdEditUndo,
                    {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}, false);
@@ -76,6 +86,7 @@ void CMainFrame::LoadFrame(const QString& title, std::function<bool(int id)> app
     AddAccelerator(tr("Previous Pane"), kIdPrevPane, {QKeySequence(Qt::SHIFT | Qt::Key_F6)}, true);
 
     m_statusText = new QLabel(QString::fromLatin1(kIdleStatusText));
+    m_statusText->setTextFormat(Qt::PlainText);  // file names are shown as they are
     statusBar()->addWidget(m_statusText, 1);
 
     UpdateMenus();
@@ -126,11 +137,23 @@ void CMainFrame::SetRecentFiles(const QStringList& paths)
     m_fileMenu->insertActions(m_recentEnd, m_recentActions);
 }
 
+void CMainFrame::SetActivity(const QString& text)
+{
+    m_statusText->setText(text.isEmpty() ? QString::fromLatin1(kIdleStatusText) : text);
+}
+
+QString CMainFrame::StatusText() const { return m_statusText->text(); }
+
 bool CMainFrame::OnCommand(int id)
 {
     if (CChildFrame* child = ActiveChild()) {
-        if (child->View()->OnCommand(id))
+        const bool batchCommand = id == kIdSingleRun || id == kIdRepeatedRun || id == kIdMultipleInputs;
+        if (CKalvoView* view = child->View(); view && view->OnCommand(id))
             return true;
+        if (!child->View() && batchCommand) {
+            if (CChildFrame* batchWindow = BatchWindow())
+                return batchWindow->View()->OnCommand(id);
+        }
         if (id == kIdFileSave)
             return child->Document()->DoFileSave();
     }
@@ -146,13 +169,35 @@ bool CMainFrame::OnCommand(int id)
     }
 }
 
+CChildFrame* CMainFrame::BatchWindow()
+{
+    const QList<QMdiSubWindow*> used = m_mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = used.rbegin(); it != used.rend(); ++it) {
+        auto* child = qobject_cast<CChildFrame*>(*it);
+        if (child && child->View() && Children().contains(child)) {
+            m_mdiArea->setActiveSubWindow(child);
+            return child;
+        }
+    }
+    if (!m_appCommands || !m_appCommands(kIdFileNew))
+        return nullptr;
+    CChildFrame* made = ActiveChild();
+    return made && made->View() ? made : nullptr;
+}
+
 void CMainFrame::AddChild(CChildFrame* child)
 {
     m_mdiArea->addSubWindow(child);
     m_children.append(child);
+    if (CKalvoView* view = child->View())
+        connect(view, &CKalvoView::ActivityChanged, this, &CMainFrame::SetActivity);
     connect(child, &CChildFrame::Closed, this, &CMainFrame::ChildClosed);
     connect(child, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateFrameTitle(); });
     child->show();
+    if (child->Results()) {
+        // Results need room: the window takes the whole area, once the main window has its size.
+        QTimer::singleShot(0, child, [this, child] { child->setGeometry(QRect(QPoint(0, 0), m_mdiArea->viewport()->size())); });
+    }
     m_mdiArea->setActiveSubWindow(child);
     UpdateMenus();
     UpdateFrameTitle();

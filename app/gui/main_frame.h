@@ -1,4 +1,4 @@
-// app/gui/main_frame.h: the main window: document windows inside it, two menus, keyboard commands, "Ready".
+// app/gui/main_frame.h: the main window: document windows inside it, two menus, keyboard commands, the status bar.
 #pragma once
 #include <functional>
 
@@ -42,6 +42,10 @@ public:
     // Shows the recent-file list in the File menu; the placeholder when empty.
     void SetRecentFiles(const QStringList& paths);
 
+    // What is running, in the status bar; "Ready" for empty text.
+    void SetActivity(const QString& text);
+    QString StatusText() const;
+
     // The keyboard commands that work whichever menu is showing.
     const QList<QAction*>& Accelerators() const { return m_accelerators; }
     bool ShowsDocumentMenu() const { return m_documentMenu; }
@@ -50,6 +54,9 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& text, int id);
     void AddAccelerator(const QString& text, int id, const QList<QKeySequence>& keys, bool enabled);
     void ChildClosed(CChildFrame* child);
+    // The batch window a batch command goes to when a results window is active:
+    // the one used last, or a new one.
+    CChildFrame* BatchWindow();
     // The menu for "no document window" or for "a document window is active".
     void UpdateMenus();
     // "Kalvo", or with the active document's name added.

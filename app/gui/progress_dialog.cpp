@@ -1,4 +1,4 @@
-// app/gui/progress_dialog.cpp: text, bar and Cancel button of a running batch.
+// app/gui/progress_dialog.cpp: text, bar and Cancel button of a running batch or analysis.
 #include "app/gui/progress_dialog.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ ProgressDialog::ProgressDialog(QWidget* parent) : QDialog(parent)
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);  // the parameter file can be copied
     m_bar = new QProgressBar;
     m_bar->setRange(0, 1000);
-    m_bar->setTextVisible(false);
+    m_bar->setFormat(QStringLiteral("%p%"));  // the share, so it can be read against the text
     m_cancel = new QPushButton(tr("Cancel"));
     connect(m_cancel, &QPushButton::clicked, this, &ProgressDialog::reject);
 
@@ -42,6 +42,10 @@ void ProgressDialog::SetFraction(double done)
     const int value = static_cast<int>(std::clamp(done, 0.0, 1.0) * 1000.0);
     m_bar->setValue(std::max(m_bar->value(), value));
 }
+
+void ProgressDialog::ResetFraction() { m_bar->setValue(0); }
+
+double ProgressDialog::Fraction() const { return std::max(0, m_bar->value()) / static_cast<double>(m_bar->maximum()); }
 
 void ProgressDialog::reject()
 {

@@ -1,4 +1,4 @@
-// app/gui/progress_dialog.h: the dialog that shows a running batch and offers Cancel.
+// app/gui/progress_dialog.h: the dialog that shows a running batch or analysis and offers Cancel.
 #pragma once
 #include <QDialog>
 
@@ -17,8 +17,11 @@ public:
 
     void SetText(const QString& text);
     QString Text() const;
-    // Share of the batch done, 0 to 1; the bar never goes back.
+    // Share done of what the text counts, 0 to 1; the bar never goes back...
     void SetFraction(double done);
+    // ...until it starts again at 0 for the next thing counted (a run, a round of restarts).
+    void ResetFraction();
+    double Fraction() const;
 
 signals:
     // Pressed once; the dialog stays until the batch has stopped.

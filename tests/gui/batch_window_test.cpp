@@ -1,17 +1,21 @@
 // tests/gui/batch_window_test.cpp: the batch commands from the window: messages, runs in order, reports, Cancel, the logo.
 #include <cmath>
 #include <filesystem>
+#include <regex>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPushButton>
 #include <QSvgRenderer>
+#include <QTreeWidget>
 #include <QXmlStreamReader>
 
 #include "app/batch_inputs.h"
 #include "app/gui/progress_dialog.h"
 #include "gui_test_support.h"
+#include "gzip_text.h"
+#include "report/sequence_logo.h"
 #include "temp_files.h"
 
 namespace kalvo::testing {
@@ -282,6 +286,101 @@ TEST_F(BatchWindow, TheLogoIsSavedAsSvgOrPngAndAFailedSaveSaysWhy)
     dialogs.saveAnswer.clear();  // the user cancels the save dialog
     EXPECT_FALSE(ActiveView().SaveLogo());
     EXPECT_EQ(dialogs.told.size(), 1);
+}
+
+TEST_F(BatchWindow, ASequenceFileChosenForABatchIsToldToUseNewAnalysisAndNothingRuns)
+{
+    TinyInputs inputs;
+    const std::string plain = inputs.dir().Write("peaks.fa", "\r\n  \n>s1\nACGTACGT\n");
+    const std::string gzipped = inputs.dir().Write("peaks.fa.gz", GzipMember("\xEF\xBB\xBF>s1\nACGTACGT\n"));
+    Start();
+    dialogs.openAnswers = {Q(plain), Q(gzipped), Q(plain)};
+    Click("Kalvo", "Single Run");
+    Click("Kalvo", "Repeatedly Run");
+    Click("Kalvo", "Multiple inputs");
+    // The file dialogs say what they want.
+    EXPECT_EQ(dialogs.openTitles, (QStringList{"Parameter file", "Parameter file", "List file"}));
+    EXPECT_EQ(dialogs.told,
+              (QStringList{"warning: 'peaks.fa': this is a sequence file, not a parameter file: use New Analysis",
+                           "warning: 'peaks.fa.gz': this is a sequence file, not a parameter file: use New Analysis",
+                           "warning: 'peaks.fa': this is a sequence file, not a parameter file: use New Analysis"}));
+    EXPECT_TRUE(ActiveView().Runs().empty());
+    EXPECT_FALSE(ActiveView().IsBatchRunning());
+    EXPECT_FALSE(VisibleProgressDialog());
+
+    // A parameter file that merely mentions '>' further down is no sequence file.
+    EXPECT_FALSE(LooksLikeSequenceFile(Q(inputs.dir().Write("x.params", "-i\nseqs.fa\n>\n"))));
+    EXPECT_FALSE(LooksLikeSequenceFile(Q(inputs.dir().path().string())));
+}
+
+TEST_F(BatchWindow, TheRunListShowsScoreAndSitesAndTheLogoIsTheBestRunsUnlessOneIsChosen)
+{
+    TinyInputs inputs;
+    const std::string params = inputs.Params("a.params", inputs.dir().File("out.txt"), "-N\n6\n");
+    Start();
+    dialogs.openAnswers = {Q(params)};
+    RunFromMenu("Repeatedly Run");
+    const auto& runs = ActiveView().Runs();
+    ASSERT_EQ(runs.size(), 6u);
+    auto* list = ActiveView().findChild<QTreeWidget*>();
+    ASSERT_TRUE(list);
+    int best = 0;
+    for (int k = 0; k < 6; ++k) {
+        const auto& run = runs[static_cast<std::size_t>(k)];
+        ASSERT_TRUE(run.summary);
+        EXPECT_EQ(list->topLevelItem(k)->text(2), QString::number(run.summary->bestLogLik, 'f', 3));
+        EXPECT_EQ(list->topLevelItem(k)->text(3), QString::number(run.summary->numSites));
+        if (run.summary->bestLogLik > runs[static_cast<std::size_t>(best)].summary->bestLogLik)
+            best = k;
+    }
+    EXPECT_EQ(list->headerItem()->text(2), "Log-likelihood");
+    EXPECT_EQ(list->headerItem()->text(3), "Sites");
+    EXPECT_EQ(ActiveView().ShownRun(), best);
+    EXPECT_EQ(ActiveView().LogoSvg().toStdString(), SequenceLogoSvg(*runs[static_cast<std::size_t>(best)].summary));
+
+    // The user's choice is drawn, and kept while nothing runs.
+    const int other = best == 0 ? 1 : 0;
+    ActiveView().ShowRun(other);
+    EXPECT_EQ(ActiveView().ShownRun(), other);
+    EXPECT_EQ(ActiveView().LogoSvg().toStdString(), SequenceLogoSvg(*runs[static_cast<std::size_t>(other)].summary));
+
+    // The next batch shows its own best run again.
+    dialogs.openAnswers = {Q(inputs.Params("b.params", inputs.dir().File("b.txt")))};
+    RunFromMenu("Single Run");
+    EXPECT_EQ(ActiveView().ShownRun(), 6);
+}
+
+TEST_F(BatchWindow, TheProgressBarCountsTheIterationsItsTextCountsAndTheStatusBarSaysWhatRuns)
+{
+    TinyInputs inputs;
+    // Two runs of about a second, computed side by side when there are two cores.
+    const std::string params = inputs.Params("long.params", inputs.dir().File("out.txt"), "-n\n150000\n-N\n2\n");
+    Start();
+    EXPECT_EQ(Frame().StatusText(), "Ready");
+    dialogs.openAnswers = {Q(params)};
+    int samples = 0;
+    int ended = 0;
+    QObject::connect(&ActiveView(), &CKalvoView::BatchFinished, [&] { ++ended; });
+    Click("Kalvo", "Repeatedly Run");
+    static const std::regex counted("Run ([12]) of 2\n.*\nIteration ([0-9]+) of 150000");
+    ASSERT_TRUE(WaitFor([&] {
+        if (ProgressDialog* progress = VisibleProgressDialog()) {
+            const std::string text = progress->Text().toStdString();
+            std::smatch match;
+            if (std::regex_search(text, match, counted)) {
+                ++samples;
+                const double iteration = std::stod(match[2]);
+                EXPECT_GE(progress->Fraction(), iteration / 150000.0 - 0.001) << text;
+                EXPECT_LE(progress->Fraction(), (iteration + 1.0) / 150000.0 + 0.001) << text;
+                const QString status = Frame().StatusText();
+                EXPECT_EQ(status, QString("Running run %1 of 2 of 'long.params'…").arg(Q(match[1]))) << text;
+            }
+        }
+        return ended > 0;
+    }));
+    EXPECT_GT(samples, 0);
+    EXPECT_EQ(dialogs.told, QStringList{"Finished!\n"});
+    EXPECT_EQ(Frame().StatusText(), "Ready");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,14 +30,23 @@ namespace kalvo::testing {
 struct FakeDialogs {
     std::deque<QString> openAnswers;
     QString saveAnswer;
+    QString sequencesAnswer;
+    QString folderAnswer;
+    std::optional<AnalysisRequest> analysisAnswer;  // what the New Analysis form returns
+    bool urlsOpen = true;
     int openAsked = 0;
+    QStringList openTitles;    // titles of the file dialogs asked, in order
+    QStringList folderTitles;
+    std::vector<AnalysisForm> formsShown;
+    QList<QUrl> urlsOpened;
     QStringList told;
 
     Dialogs Get()
     {
         Dialogs dialogs;
-        dialogs.openFile = [this](QWidget*) {
+        dialogs.openFile = [this](QWidget*, const QString& title) {
             ++openAsked;
+            openTitles.append(title);
             if (openAnswers.empty())
                 return QString();
             const QString answer = openAnswers.front();
@@ -44,6 +54,22 @@ struct FakeDialogs {
             return answer;
         };
         dialogs.saveLogo = [this](QWidget*, const QString&) { return saveAnswer; };
+        dialogs.openSequences = [this](QWidget*, const QString& title, const QString&) {
+            openTitles.append(title);
+            return sequencesAnswer;
+        };
+        dialogs.chooseFolder = [this](QWidget*, const QString& title, const QString&) {
+            folderTitles.append(title);
+            return folderAnswer;
+        };
+        dialogs.newAnalysis = [this](QWidget*, const AnalysisForm& start) {
+            formsShown.push_back(start);
+            return analysisAnswer;
+        };
+        dialogs.openUrl = [this](const QUrl& url) {
+            urlsOpened.append(url);
+            return urlsOpen;
+        };
         dialogs.inform = [this](QWidget*, const QString& text) { told.append(text); };
         dialogs.warn = [this](QWidget*, const QString& text) { told.append(QStringLiteral("warning: ") + text); };
         return dialogs;

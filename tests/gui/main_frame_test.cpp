@@ -60,8 +60,12 @@ TEST_F(Menus, TheKalvoMenuWhileADocumentWindowIsOpenAndTheFileMenuOtherwise)
     Start();  // one new, empty document window
     EXPECT_EQ(ChildTitles(Frame()), QStringList{"Kalvo1"});
     EXPECT_EQ(MenuTitles(), (QStringList{"Kalvo", "&Help"}));
-    EXPECT_EQ(Items(Menu("Kalvo")),
-              (std::vector<Item>{{"Single Run", 32771}, {"Repeatedly Run", 32772}, {"Multiple inputs", 32773}}));
+    EXPECT_EQ(Items(Menu("Kalvo")), (std::vector<Item>{{"New &Analysis...\tCtrl+Shift+N", 32774},
+                                                        {"Open Analysis &Folder...\tCtrl+Shift+O", 32775},
+                                                        {},
+                                                        {"Single Run", 32771},
+                                                        {"Repeatedly Run", 32772},
+                                                        {"Multiple inputs", 32773}}));
     EXPECT_EQ(Items(Menu("&Help")), (std::vector<Item>{{"&About Kalvo...", 57664}}));
     Click("Kalvo", "Single Run");  // cancelled in the file dialog: nothing happens
     EXPECT_TRUE(dialogs.told.isEmpty());
@@ -71,11 +75,13 @@ TEST_F(Menus, TheKalvoMenuWhileADocumentWindowIsOpenAndTheFileMenuOtherwise)
     EXPECT_EQ(MenuTitles(), (QStringList{"&File", "&Help"}));
     EXPECT_EQ(Items(Menu("&File")), (std::vector<Item>{{"&New\tCtrl+N", 57600},
                                                        {"&Open...\tCtrl+O", 57601},
+                                                       {"New &Analysis...\tCtrl+Shift+N", 32774},
+                                                       {"Open Analysis &Folder...\tCtrl+Shift+O", 32775},
                                                        {},
                                                        {"Recent File", 57616},
                                                        {},
                                                        {"E&xit", 57665}}));
-    EXPECT_FALSE(Menu("&File")->actions()[3]->isEnabled());  // the empty recent-file list
+    EXPECT_FALSE(Menu("&File")->actions()[5]->isEnabled());  // the empty recent-file list
     EXPECT_EQ(Items(Menu("&Help")), (std::vector<Item>{{"&About Kalvo...", 57664}}));
 
     Click("&File", "&New\tCtrl+N");
@@ -92,6 +98,8 @@ TEST_F(Menus, KeyboardCommandsCarryTheStandardIdsAndKeys)
     const std::vector<std::pair<int, QList<QKeySequence>>> table = {
         {57600, {QKeySequence("Ctrl+N")}},
         {57601, {QKeySequence("Ctrl+O")}},
+        {32774, {QKeySequence("Ctrl+Shift+N")}},
+        {32775, {QKeySequence("Ctrl+Shift+O")}},
         {57603, {QKeySequence("Ctrl+S")}},
         {57643, {QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}},
         {57635, {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
@@ -216,12 +224,12 @@ TEST_F(RecentFiles, NewestFirstFourAtMostKeptInTheSettingsAndOpenedFromTheMenu)
     Start();
     ASSERT_TRUE(Frame().ActiveChild()->close());
     const std::vector<Item> items = Items(Menu("&File"));
-    ASSERT_EQ(items.size(), 9u);
+    ASSERT_EQ(items.size(), 11u);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(items[static_cast<std::size_t>(3 + i)].id, 57616 + i);
-        EXPECT_EQ(items[static_cast<std::size_t>(3 + i)].text, RecentFileList::MenuText(i, paths[static_cast<std::size_t>(4 - i)]));
+        EXPECT_EQ(items[static_cast<std::size_t>(5 + i)].id, 57616 + i);
+        EXPECT_EQ(items[static_cast<std::size_t>(5 + i)].text, RecentFileList::MenuText(i, paths[static_cast<std::size_t>(4 - i)]));
     }
-    EXPECT_TRUE(items[3].text.startsWith("&1 "));
+    EXPECT_TRUE(items[5].text.startsWith("&1 "));
 
     // Choosing the third entry opens its file and moves it to the top.
     Click("&File", RecentFileList::MenuText(2, paths[2]));
@@ -244,7 +252,7 @@ TEST_F(RecentFiles, AnEntryWhoseFileIsGoneIsDroppedWithAMessage)
     ASSERT_EQ(dialogs.told.size(), 1);
     EXPECT_TRUE(dialogs.told[0].contains("old.params"));
     EXPECT_TRUE(m_app->RecentFiles().Paths().isEmpty());
-    EXPECT_EQ(Items(Menu("&File"))[3], (Item{"Recent File", 57616}));
+    EXPECT_EQ(Items(Menu("&File"))[5], (Item{"Recent File", 57616}));
 }
 
 TEST(RecentFileList, PathsAreCountedOnceAndAmpersandsShowAsText)
@@ -331,12 +339,19 @@ TEST(ShellCommandLine, ReadsFileRunAndSeedAndRefusesWhatItCannotUse)
     EXPECT_EQ(command->file, "notes.txt");
     EXPECT_EQ(command->runFile, "crp.params");
     EXPECT_EQ(command->seed, 4294967295u);
+    EXPECT_FALSE(command->analysisFolder);
+
+    command = ParseShellCommand({"kalvo-desktop", "--open-analysis", "peaks.kalvo"}, &error);
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->analysisFolder, "peaks.kalvo");
 
     for (const QStringList& bad : {QStringList{"kalvo-desktop", "--run", "p", "--seed", "4294967296"},
                                    QStringList{"kalvo-desktop", "--run", "p", "--seed", "-1"},
                                    QStringList{"kalvo-desktop", "--run", "p", "--seed", "12x"},
                                    QStringList{"kalvo-desktop", "--seed", "5"},
                                    QStringList{"kalvo-desktop", "--run"},
+                                   QStringList{"kalvo-desktop", "--open-analysis"},
+                                   QStringList{"kalvo-desktop", "--open-analysis", ""},
                                    QStringList{"kalvo-desktop", "a", "b"},
                                    QStringList{"kalvo-desktop", "--bogus"}}) {
         error.clear();

@@ -1,0 +1,48 @@
+// app/gui/analysis_form.h: what the New Analysis form holds, and its check into discovery settings.
+#pragma once
+#include <optional>
+
+#include <QString>
+
+#include "discover/discovery.h"
+
+namespace kalvo {
+
+// The form's fields as the user left them.
+struct AnalysisForm {
+    QString sequences;                        // FASTA, gzip or not
+    QString control;                          // empty: shuffled copies of the sequences
+    QString widths = QStringLiteral("8,12,16");
+    int motifs = 3;
+    int restarts = 8;
+    int iterations = 500;
+    bool bothStrands = true;
+    bool mask = true;
+    QString seed = QStringLiteral("1");
+    QString outputFolder;
+    bool replace = false;                     // write into a folder that already holds files
+};
+
+// A checked form: the settings `kalvo discover` would run with, and whether to write into a used folder.
+struct AnalysisRequest {
+    DiscoverSettings settings;
+    bool force = false;
+};
+
+// The same limits as `kalvo discover`.
+inline constexpr int kMinFormWidth = 2;
+inline constexpr int kMaxFormWidth = 1000;
+inline constexpr int kMaxFormMotifs = 100;
+inline constexpr int kMaxFormRestarts = 10000;
+inline constexpr int kMaxFormIterations = 1000000;
+
+// The settings of a form that can start; nothing, with the first problem in
+// words naming its field, otherwise. Paths become absolute.
+std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QString* problem);
+
+// Where an analysis of `sequences` goes unless the user says otherwise: next to
+// the file, peaks.fa giving peaks.kalvo, or peaks-2.kalvo, peaks-3.kalvo, ...
+// when that folder already holds files. Empty for an empty name.
+QString SuggestedOutputFolder(const QString& sequences);
+
+}  // namespace kalvo

@@ -1,0 +1,66 @@
+// app/gui/discovery_view.h: the results of an analysis: ranked motifs with logos and E-values, and for
+// the chosen motif its logo, sites, matrix and correlated column pairs.
+#pragma once
+#include <QWidget>
+
+#include "app/gui/dialogs.h"
+#include "app/gui/discovery_results.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QTabWidget;
+class QTreeWidget;
+
+namespace kalvo {
+
+class LogoWidget;
+
+class DiscoveryView : public QWidget {
+    Q_OBJECT
+public:
+    DiscoveryView(DiscoveryResults results, Dialogs dialogs, QWidget* parent = nullptr);
+
+    const DiscoveryResults& Results() const { return m_results; }
+    // Index of the chosen motif in Results().motifs; -1 when there is none. The best motif is chosen at first.
+    int SelectedMotif() const { return m_selected; }
+    void SelectMotif(int index);
+    // The chosen motif's logo as drawn now: its strand, or the other one.
+    QByteArray LogoSvg() const;
+    void SetReverseComplement(bool on);
+    // Asks where to save the logo and writes it; false when cancelled or not written.
+    bool SaveLogo();
+    // index.html or the folder in the desktop's program for it; false (after telling why) when that failed.
+    bool OpenHtmlReport();
+    bool OpenOutputFolder();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ShowMotif();
+    void FillSites(const ResultMotif& motif);
+    void FillMatrix(const ResultMotif& motif);
+    void FillPairs(const ResultMotif& motif);
+    // The report may be written after the window opened, or be removed.
+    void UpdateReportButton();
+    bool Open(const QString& path);
+
+    DiscoveryResults m_results;
+    Dialogs m_dialogs;
+    int m_selected = -1;
+    QTreeWidget* m_motifTable = nullptr;
+    QLabel* m_motifTitle = nullptr;
+    LogoWidget* m_logo = nullptr;
+    QCheckBox* m_reverse = nullptr;
+    QPushButton* m_saveLogo = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    QTableWidget* m_sites = nullptr;
+    QTableWidget* m_matrix = nullptr;
+    QTableWidget* m_pairs = nullptr;
+    QLabel* m_noPairs = nullptr;
+    QPushButton* m_openReport = nullptr;
+};
+
+}  // namespace kalvo
