@@ -17,24 +17,37 @@ bool IsBlank(char c)
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The leading integer of a text as atoi reads it: after blanks, a sign and
+// digits; the magnitude held at INT_MAX + 2 at most, so it never overflows and
+// a value just beyond either end of the int range still shows as beyond it.
+struct IntSpan {
+    std::size_t digitsStart = 0;
+    std::size_t end = 0;  // one past the last digit
+    bool negative = false;
+    long long magnitude = 0;
+};
+
+IntSpan ScanLeadingInt(std::string_view text)
+{
+    IntSpan span;
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        span.negative = text[i++] == '-';
+    span.digitsStart = i;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        span.magnitude = std::min(span.magnitude * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 2);
+    span.end = i;
+    return span;
+}
+
 }  // namespace
 
 int ParseLeadingInt(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long long value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        value = -value;
+    const IntSpan span = ScanLeadingInt(text);
+    const long long value = span.negative ? -span.magnitude : span.magnitude;
     if (value > INT_MAX)
         return INT_MAX;
     if (value < INT_MIN)
@@ -102,19 +115,10 @@ bool OnlyBlanksFrom(std::string_view text, std::size_t from)
 
 bool ReadsWholeAsInt(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    const std::size_t digitsStart = i;
-    long long value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i)
-        value = std::min(value * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 2);
     // A value beyond the int range is read as the nearest end of it: not whole.
-    const long long limit = negative ? static_cast<long long>(INT_MAX) + 1 : INT_MAX;
-    return i > digitsStart && OnlyBlanksFrom(text, i) && value <= limit;
+    const IntSpan span = ScanLeadingInt(text);
+    const long long limit = span.negative ? static_cast<long long>(INT_MAX) + 1 : INT_MAX;
+    return span.end > span.digitsStart && OnlyBlanksFrom(text, span.end) && span.magnitude <= limit;
 }
 
 bool ReadsWholeAsReal(std::string_view text)
