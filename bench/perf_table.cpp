@@ -1,8 +1,11 @@
-// bench/perf_table.cpp: the performance table: time per iteration against the least work an iteration must do,
-// scored positions per second, peak memory, and the speed-up of parallel batches.
+// bench/perf_table.cpp: the performance table: time per iteration against the earlier implementation, against
+// the least work an iteration must do and against its serial additions, scored positions per second, peak
+// memory, and the speed-up of parallel batches.
 //
 // Each input size runs in a child process of its own, so that its peak resident
-// memory is its own. Figures are medians of several repetitions.
+// memory is its own. Figures are medians of several repetitions; the earlier
+// implementation (bench/reference_sweep.h) runs in the same process on the
+// same input and seed, and must give the same report.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,8 +26,10 @@
 
 #include "app/batch.h"
 #include "bench/planted_motif.h"
+#include "bench/reference_sweep.h"
 #include "model/run_state.h"
 #include "util/random.h"
+#include "util/vector_paths.h"
 #include "util/sequence_text.h"
 
 namespace {
@@ -165,7 +170,61 @@ private:
     std::size_t m_slots = 0;
 };
 
-// Child process: one input size and mode; prints "iteration floor slots" in seconds.
+// The serial floor: the additions of one iteration that must follow each
+// other because each adds to the sum before it, in the order that fixes every
+// bit of the result (the Beta draw's sum of logs, one term per slot and two
+// more, or in the one-site mode each sequence's running total of its slot
+// scores). The terms come from a small table, so only the chain is timed.
+double SerialFloorPass(long long additions)
+{
+    static const std::vector<double> terms = [] {
+        std::vector<double> values(4096);
+        kalvo::RandomStream random(7);
+        for (double& value : values)
+            value = std::log((random.Next() + 1) / 32768.0);
+        return values;
+    }();
+    double sum = 0.0;
+    for (long long i = 0; i < additions; ++i)
+        sum += terms[static_cast<std::size_t>(i) & 4095u];
+    return sum;
+}
+
+// One run through either implementation: its time per iteration and its report block.
+struct TimedRun {
+    double iteration = 0.0;
+    std::string report;
+};
+
+template <typename SampleFunction>
+TimedRun TimeRun(const std::string& params, std::uint32_t seed, int iterations, SampleFunction sample)
+{
+    TimedRun result;
+    kalvo::CMotifSampler run;
+    if (auto refusal = run.LoadParameters(params)) {
+        std::cerr << refusal->message << "\n";
+        std::exit(1);
+    }
+    Clock::time_point first;
+    Clock::time_point last;
+    auto refusal = sample(run, seed, [&](const kalvo::RunProgress& p) {
+        if (p.withinIteration > 0.0)
+            return true;  // a call from within an iteration, not at its end
+        (p.iteration == 1 ? first : last) = Clock::now();
+        return true;
+    });
+    if (refusal) {
+        std::cerr << refusal->message << "\n";
+        std::exit(1);
+    }
+    result.iteration = Seconds(last - first) / (iterations - 1);
+    run.InstallBestState();
+    result.report = run.ComposeReport();
+    return result;
+}
+
+// Child process: one input size and mode; prints "reference iteration floor
+// serialFloor slots peakKiB identical", times in seconds.
 int MeasureCase(const InputSize& size, bool oneSite)
 {
     Scratch scratch;
@@ -173,62 +232,127 @@ int MeasureCase(const InputSize& size, bool oneSite)
         "in.fa", kalvo::bench::MakePlantedMotifSet(size.sequences, size.length, kMotif, 2, kInputSeed).fasta);
     const std::string params =
         scratch.Write("p.params", ParameterText(fasta, (scratch.path / "out.txt").string(), size.iterations, oneSite));
+    auto current = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
+        return run.Sample(seed, progress);
+    };
+    auto reference = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
+        return kalvo::bench::ReferenceSample(run, seed, progress);
+    };
     long peakKiB = 0;
     std::vector<double> iterationTimes;
+    std::vector<double> referenceTimes;
     std::vector<double> floorTimes;
+    std::vector<double> serialTimes;
     long long slots = 0;
+    bool identical = true;
     double sink = 0.0;
     for (int rep = 0; rep < size.repetitions; ++rep) {
-        kalvo::CMotifSampler run;
-        if (auto refusal = run.LoadParameters(params)) {
-            std::cerr << refusal->message << "\n";
-            return 1;
+        const std::uint32_t seed = kRunSeed + static_cast<std::uint32_t>(rep);
+        TimedRun now;
+        TimedRun before;
+        // Alternate which goes first, so that neither always meets a warmer machine.
+        if (rep % 2 == 0) {
+            now = TimeRun(params, seed, size.iterations, current);
+            if (rep == 0) {
+                // The run's own peak, before the reference's and the floor's tables add theirs.
+                rusage usage{};
+                getrusage(RUSAGE_SELF, &usage);
+                peakKiB = usage.ru_maxrss;
+            }
+            before = TimeRun(params, seed, size.iterations, reference);
+        } else {
+            before = TimeRun(params, seed, size.iterations, reference);
+            now = TimeRun(params, seed, size.iterations, current);
         }
-        Clock::time_point first;
-        Clock::time_point last;
-        auto refusal = run.Sample(kRunSeed + static_cast<std::uint32_t>(rep), [&](const kalvo::RunProgress& p) {
-            if (p.withinIteration > 0.0)
-                return true;  // a call from within an iteration, not at its end
-            (p.iteration == 1 ? first : last) = Clock::now();
-            return true;
-        });
-        if (refusal) {
-            std::cerr << refusal->message << "\n";
-            return 1;
-        }
-        iterationTimes.push_back(Seconds(last - first) / (size.iterations - 1));
-        if (rep == 0) {
-            // The run's own peak, before the floor's tables add theirs.
-            rusage usage{};
-            getrusage(RUSAGE_SELF, &usage);
-            peakKiB = usage.ru_maxrss;
-        }
+        iterationTimes.push_back(now.iteration);
+        referenceTimes.push_back(before.iteration);
+        identical = identical && now.report == before.report && !now.report.empty();
 
+        kalvo::CMotifSampler run;
+        if (run.LoadParameters(params) || run.ReadSequences())
+            return 1;
+        run.ComputeBackground();
+        run.RandomAlignment();
+        run.Recount();
+        run.EstimateModel(true);
         const Floor floor(run);
         slots = floor.Slots();
+        const long long additions = oneSite ? slots : slots + 2;
         kalvo::RandomStream random(kRunSeed);
         std::vector<double> passes;
+        std::vector<double> serialPasses;
         for (int pass = 0; pass < 3; ++pass) {
-            const auto start = Clock::now();
+            auto start = Clock::now();
             sink += floor.Pass(random);
             passes.push_back(Seconds(Clock::now() - start));
+            start = Clock::now();
+            sink += SerialFloorPass(additions);
+            serialPasses.push_back(Seconds(Clock::now() - start));
         }
         floorTimes.push_back(Median(passes));
+        serialTimes.push_back(Median(serialPasses));
     }
-    std::cout << Median(iterationTimes) << " " << Median(floorTimes) << " " << slots << " " << peakKiB << " "
+    std::cout << Median(referenceTimes) << " " << Median(iterationTimes) << " " << Median(floorTimes) << " "
+              << Median(serialTimes) << " " << slots << " " << peakKiB << " " << (identical ? 1 : 0) << " "
               << (sink == 0.5 ? 1 : 0) << "\n";
     return 0;
 }
 
+// Child process: one input size and mode on every vector path this processor
+// has, each against the reference in the same process; prints "reference
+// portable avx2 avx512 identical", times in seconds, 0 for a path it lacks.
+int MeasurePaths(const InputSize& size, bool oneSite)
+{
+    Scratch scratch;
+    const std::string fasta = scratch.Write(
+        "in.fa", kalvo::bench::MakePlantedMotifSet(size.sequences, size.length, kMotif, 2, kInputSeed).fasta);
+    const std::string params =
+        scratch.Write("p.params", ParameterText(fasta, (scratch.path / "out.txt").string(), size.iterations, oneSite));
+    auto current = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
+        return run.Sample(seed, progress);
+    };
+    auto reference = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
+        return kalvo::bench::ReferenceSample(run, seed, progress);
+    };
+    constexpr kalvo::VectorPath kPaths[] = {kalvo::VectorPath::Portable, kalvo::VectorPath::Avx2,
+                                            kalvo::VectorPath::Avx512};
+    std::vector<double> referenceTimes;
+    std::array<std::vector<double>, 3> pathTimes;
+    bool identical = true;
+    for (int rep = 0; rep < size.repetitions; ++rep) {
+        const std::uint32_t seed = kRunSeed + static_cast<std::uint32_t>(rep);
+        const TimedRun before = TimeRun(params, seed, size.iterations, reference);
+        referenceTimes.push_back(before.iteration);
+        for (std::size_t p = 0; p < 3; ++p) {
+            if (!kalvo::VectorPathAvailable(kPaths[p]))
+                continue;
+            kalvo::LimitVectorPaths(kPaths[p]);
+            const TimedRun now = TimeRun(params, seed, size.iterations, current);
+            pathTimes[p].push_back(now.iteration);
+            identical = identical && now.report == before.report;
+        }
+        kalvo::LimitVectorPaths(kalvo::VectorPath::Avx512);
+    }
+    std::cout << Median(referenceTimes);
+    for (const std::vector<double>& times : pathTimes)
+        std::cout << " " << (times.empty() ? 0.0 : Median(times));
+    std::cout << " " << (identical ? 1 : 0) << "\n";
+    return 0;
+}
+
 struct CaseResult {
+    double reference = 0;
     double iteration = 0;
     double floor = 0;
+    double serialFloor = 0;
     long long slots = 0;
     long peakKiB = 0;
+    int identical = 0;
 };
 
-// Runs this program again for one case, so that the peak memory it reports is that case's alone.
-CaseResult RunChild(const char* self, const InputSize& size, bool oneSite)
+// Runs this program again for one case (`what`: "--case" or "--paths"), so
+// that the peak memory it reports is that case's alone; returns what it printed.
+std::string RunChildFor(const char* self, const char* what, const InputSize& size, bool oneSite)
 {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0)
@@ -237,7 +361,7 @@ CaseResult RunChild(const char* self, const InputSize& size, bool oneSite)
     if (child == 0) {
         dup2(pipeEnds[1], STDOUT_FILENO);
         close(pipeEnds[0]);
-        execl(self, self, "--case", size.name, oneSite ? "one-site" : "default", static_cast<char*>(nullptr));
+        execl(self, self, what, size.name, oneSite ? "one-site" : "default", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipeEnds[1]);
@@ -248,12 +372,18 @@ CaseResult RunChild(const char* self, const InputSize& size, bool oneSite)
     close(pipeEnds[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    CaseResult result;
-    std::istringstream(output) >> result.iteration >> result.floor >> result.slots >> result.peakKiB;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::cerr << "case " << size.name << " failed\n";
         std::exit(1);
     }
+    return output;
+}
+
+CaseResult RunChild(const char* self, const InputSize& size, bool oneSite)
+{
+    CaseResult result;
+    std::istringstream(RunChildFor(self, "--case", size, oneSite)) >> result.reference >> result.iteration >>
+        result.floor >> result.serialFloor >> result.slots >> result.peakKiB >> result.identical;
     return result;
 }
 
@@ -284,10 +414,12 @@ std::pair<double, double> ParallelSpeedup()
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::string(argv[1]) == "--case") {
+    if (argc == 4 && (std::string(argv[1]) == "--case" || std::string(argv[1]) == "--paths")) {
         for (const InputSize& size : kSizes) {
-            if (size.name == std::string(argv[2]))
-                return MeasureCase(size, std::string(argv[3]) == "one-site");
+            if (size.name != std::string(argv[2]))
+                continue;
+            const bool oneSite = std::string(argv[3]) == "one-site";
+            return std::string(argv[1]) == "--case" ? MeasureCase(size, oneSite) : MeasurePaths(size, oneSite);
         }
         return 2;
     }
@@ -295,21 +427,27 @@ int main(int argc, char** argv)
         std::cout << "usage: kalvo_perf\n"
                      "Prints the performance table: inputs S (20 x 200 bp), M (1,000 x 200 bp) and\n"
                      "L (10,000 x 500 bp) with a planted motif, W = 12, -c 2 -m 3, both strands, in the\n"
-                     "default and the one-site mode; then 4 runs of M with 1 and 2 jobs.\n";
+                     "default and the one-site mode, each also with the earlier implementation of the\n"
+                     "sampling sweep (whose report must be the same); then 4 runs of M with 1 and 2 jobs.\n";
         return 0;
     }
-    std::printf("| input | mode | ms / iteration | floor ms | × floor | M slots / s | peak MB | MB allowed |\n");
-    std::printf("|---|---|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("| input | mode | reference ms / iteration | ms / iteration | speed-up | floor ms | × floor | "
+                "serial floor ms | × serial floor | M slots / s | peak MB | MB allowed | same report |\n");
+    std::printf("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n");
     double mTime = 0;
     double lTime = 0;
+    bool allIdentical = true;
     for (bool oneSite : {false, true}) {
         for (const InputSize& size : kSizes) {
             const CaseResult r = RunChild("/proc/self/exe", size, oneSite);
             const double residues = static_cast<double>(size.sequences) * size.length;
-            std::printf("| %s | %s | %.3f | %.3f | %.2f | %.1f | %.1f | %.0f |\n", size.name,
-                        oneSite ? "-e" : "default", r.iteration * 1e3, r.floor * 1e3, r.iteration / r.floor,
-                        static_cast<double>(r.slots) / r.iteration / 1e6, static_cast<double>(r.peakKiB) / 1024.0,
-                        50 + 32 * residues / 1e6);
+            std::printf("| %s | %s | %.3f | %.3f | %.2f | %.3f | %.2f | %.3f | %.2f | %.1f | %.1f | %.0f | %s |\n",
+                        size.name, oneSite ? "-e" : "default", r.reference * 1e3, r.iteration * 1e3,
+                        r.reference / r.iteration, r.floor * 1e3, r.iteration / r.floor, r.serialFloor * 1e3,
+                        r.iteration / r.serialFloor, static_cast<double>(r.slots) / r.iteration / 1e6,
+                        static_cast<double>(r.peakKiB) / 1024.0, 50 + 32 * residues / 1e6, r.identical ? "yes" : "NO");
+            std::fflush(stdout);
+            allIdentical = allIdentical && r.identical != 0;
             if (!oneSite && size.name == std::string("M"))
                 mTime = r.iteration;
             if (!oneSite && size.name == std::string("L"))
@@ -318,8 +456,33 @@ int main(int argc, char** argv)
     }
     std::printf("\nLinearity (default mode): L / M time per iteration = %.2f for %.1f times the residues\n",
                 lTime / mTime, (10000.0 * 500) / (1000.0 * 200));
+
+    // What the vectors add to the rest: M on each path, each against the reference of the same process.
+    std::printf("\nThe vector paths on M (widest on this processor: %s), ms per iteration and speed-up over the "
+                "reference:\n\n",
+                kalvo::VectorPathName(kalvo::BestVectorPath()));
+    std::printf("| mode | reference | portable | AVX2 | AVX-512 | same report |\n|---|---:|---:|---:|---:|---|\n");
+    for (bool oneSite : {false, true}) {
+        double reference = 0;
+        double paths[3] = {0, 0, 0};
+        int identical = 0;
+        std::istringstream(RunChildFor("/proc/self/exe", "--paths", kSizes[1], oneSite)) >> reference >> paths[0] >>
+            paths[1] >> paths[2] >> identical;
+        std::printf("| %s | %.3f |", oneSite ? "-e" : "default", reference * 1e3);
+        for (double time : paths) {
+            if (time > 0)
+                std::printf(" %.3f (%.2f×) |", time * 1e3, reference / time);
+            else
+                std::printf(" n/a |");
+        }
+        std::printf(" %s |\n", identical ? "yes" : "NO");
+        allIdentical = allIdentical && identical != 0;
+    }
+    std::printf("\n");
     const auto [one, two] = ParallelSpeedup();
     std::printf("Parallel batch, 4 runs of M (%d iterations each): %.2f s with 1 job, %.2f s with 2 jobs: %.2f×\n",
                 kSizes[1].iterations, one, two, one / two);
-    return 0;
+    if (!allIdentical)
+        std::printf("The reference and the current sampler gave different reports.\n");
+    return allIdentical ? 0 : 1;
 }

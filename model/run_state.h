@@ -13,6 +13,7 @@
 #include "model/site_list.h"
 #include "util/log_factorial.h"
 #include "util/random.h"
+#include "util/vector_paths.h"
 
 namespace kalvo {
 
@@ -110,6 +111,7 @@ public:
     static bool SameSet(const int* a, const int* b, int n);
 
     // --- score and results ---
+    // Also leaves each site's motifLogLik under the model it estimates.
     double JointLogLikelihood();
     static int Binomial(int n, int k);
     void SaveBest();
@@ -175,6 +177,7 @@ public:
     double m_samplingPriorOdds = 1000.0;
     std::vector<SiteList> m_sites;
     std::vector<SiteList> m_bestSites;
+    SiteList::Storage m_spareSites;  // storage of the list emptied last, for the next to fill
     // Random start sites not yet taken out, per sequence the slot (2·pos, +1 on
     // the reverse strand) or -1; empty when none is left. Packed because a
     // million short sequences would otherwise hold a million records at once.
@@ -192,10 +195,21 @@ public:
 
 private:
     Refusal Cancelled() const;
+    // The joint log-likelihood; the site scores, which do not enter it, only when asked for.
+    double LogLikelihood(bool scoreSites);
+    // Each site's motifLogLik under the current model, as JointLogLikelihood leaves it.
+    void ScoreSites();
     // Notes the columns outside every group, for the scores of one sampling step.
     void PlanColumns();
-    // Fills m_slotScore with the slots of the given start positions of sequence s.
-    void ScoreSlots(int s, long long firstPosition, long long positions);
+    // Scores the given start positions of sequence s into m_slotScore: for the
+    // many-site draw the motif products, with m_slotThreshold; otherwise the
+    // scores, added onto *runningTotal, with m_slotTotals.
+    void ScoreStretch(int s, long long firstPosition, long long positions, double* runningTotal);
+    // The score of slot `at` of the stretch from firstPosition that ScoreStretch left for the many-site draw.
+    double ExactSlotScore(int s, long long firstPosition, long long at) const;
+    // The two kinds of site draw of SampleSequence, after the old sites are out.
+    void DrawManySites(int s, long long starts);
+    void DrawOneSite(int s, long long starts);
     void ColumnOccupancy(std::vector<char>& occupied, const GroupNode* except) const;
 
     // The flat tables below hold sequence s from m_seqs.Start(s) on.
@@ -204,7 +218,12 @@ private:
     std::vector<std::uint8_t> m_slotBlocked;  // window holds N or is masked
     std::vector<double> m_bgForward;          // background probability of the word at each start
     std::vector<double> m_bgReverse;          // ... and of its reverse complement
-    std::vector<double> m_slotScore;          // scores of a stretch of slots, sized once
+    std::vector<double> m_slotScore;          // scores or motif products of a stretch of slots, sized once
+    std::vector<double> m_slotThreshold;      // with products: background times the odds, per slot
+    std::vector<std::uint64_t> m_spreadCodes; // letter codes laid out for the AVX2 lookups
+    std::vector<double> m_slotTotals;         // one-site draw: the running total after every eighth slot
+    std::vector<double> m_stretchTotals;      // ... and at the end of each stretch
+    VectorPath m_vectorPath = VectorPath::Portable;
     std::vector<int> m_freeColumns;           // columns outside every group, rebuilt per sweep step
     std::vector<char> m_occupied;             // columns inside some group, rebuilt per sweep step
 };

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct SiteNode {
     int pos = 0;              // 0-based leftmost residue in the given sequence, for both strands
     double motifLogLik = 0.0; // ln(motif / background) as last scored
     double bgProb = 0.0;      // probability of the word under the background
+    // ln bgProb, set with it: the state is scored several times an iteration,
+    // and each score subtracts it for every site.
+    double logBgProb = -std::numeric_limits<double>::infinity();
 };
 
 // Sites of one sequence, in the order they were added. An empty list is one
@@ -27,6 +31,9 @@ struct SiteNode {
 // eight bytes for each of them instead of a vector's twenty-four and more.
 class SiteList {
 public:
+    // The storage of an emptied list, kept for the next list that gets a site.
+    using Storage = std::unique_ptr<std::vector<SiteNode>>;
+
     SiteList() = default;
     SiteList(std::initializer_list<SiteNode> sites)
     {
@@ -68,9 +75,25 @@ public:
         m_sites->push_back(std::move(site));
     }
     void clear() { m_sites.reset(); }
+    // Empties the list and leaves its storage in `spare`, and push_back takes
+    // it from there: a sweep that empties and refills one list after another
+    // then allocates no list at all, while only one spare is ever held.
+    void clear(Storage& spare)
+    {
+        if (!m_sites)
+            return;
+        m_sites->clear();
+        spare = std::move(m_sites);
+    }
+    void push_back(SiteNode site, Storage& spare)
+    {
+        if (!m_sites && spare)
+            m_sites = std::move(spare);
+        push_back(std::move(site));
+    }
 
 private:
-    std::unique_ptr<std::vector<SiteNode>> m_sites;  // null when the list has never held a site since it was cleared
+    Storage m_sites;  // null when the list has never held a site since it was cleared
 };
 
 }  // namespace kalvo

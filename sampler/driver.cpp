@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "model/run_state.h"
 #include "sampler/beta_sampler.h"
@@ -23,6 +24,19 @@ const std::array<double, 32768>& LogUniformTable()
     return table;
 }
 
+// sum + ln u + ... for the uniforms u of the next `count` draws, added one
+// after the other; their states are computed ahead into `states`. Kept out of
+// line, so that the sum stays in a register through the additions.
+__attribute__((noinline)) double AddLogsOfDraws(double sum, std::size_t count, RandomStream& random,
+                                                std::uint32_t* states, const double* logUniform, VectorPath path)
+{
+    random.PreviewStates(states, count, path);
+    for (std::size_t i = 0; i < count; ++i)
+        sum += logUniform[static_cast<std::size_t>(RandomStream::DrawOf(states[i]))];
+    random.ResumeAt(states[count - 1]);
+    return sum;
+}
+
 }  // namespace
 
 double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& random, ProgressPacer* pacer) const
@@ -31,12 +45,21 @@ double CBetaSampler::DrawBetaVariate(long long a, long long b, RandomStream& ran
     // A sum can take a draw per candidate position of the run, so the pacer
     // hears from it a block at a time. The blocks change neither the draws nor
     // the order of the additions.
+    // The states are computed a few dozen ahead (RandomStream::PreviewStates),
+    // so only the additions wait on each other, and the next states are
+    // computed while the additions of the last ones go on.
+    constexpr std::size_t kAhead = 64;
+    const VectorPath path = BestVectorPath();
+    std::array<std::uint32_t, kAhead> states;
     auto sumOfLogs = [&](long long draws) {
         double sum = 0.0;
         for (long long done = 0; done < draws;) {
             const long long block = std::min(draws - done, kDrawsPerBlock);
-            for (long long i = 0; i < block; ++i)
-                sum += logUniform[static_cast<std::size_t>(random.Next())];
+            for (long long left = block; left > 0;) {
+                const auto count = static_cast<std::size_t>(std::min<long long>(left, kAhead));
+                sum = AddLogsOfDraws(sum, count, random, states.data(), logUniform.data(), path);
+                left -= static_cast<long long>(count);
+            }
             done += block;
             if (pacer && !pacer->KeepGoing(block / kDrawsPerWorkUnit + 1))
                 break;
@@ -135,13 +158,15 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
             m_samplingPriorOdds = m_priorOdds;
         }
         auto scoreAndKeepBest = [&] {
-            const double logLik = JointLogLikelihood();
+            // The site scores only matter in a state that is kept, so only such a state gets them.
+            const double logLik = LogLikelihood(false);
             if (m_pacer.Abandoned())
                 return;  // abandoned part way: the score covers only some of the sites
             // The first state scored after burn-in is always kept, however low it scores.
             if (t > burnIn && (!m_hasBest || logLik > m_bestLogLik)) {
                 m_bestLogLik = logLik;
                 m_hasBest = true;
+                ScoreSites();
                 SaveBest();
             }
         };

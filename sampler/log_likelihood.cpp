@@ -2,10 +2,36 @@
 #include <cmath>
 
 #include "model/run_state.h"
+#include "util/sequence_text.h"
 
 namespace kalvo {
 
-double CMotifSampler::JointLogLikelihood()
+double CMotifSampler::JointLogLikelihood() { return LogLikelihood(true); }
+
+void CMotifSampler::ScoreSites()
+{
+    // ScoreWord with the free columns noted once for all sites: the same
+    // products in the same order, without asking each column about each group.
+    PlanColumns();
+    for (SiteList& siteList : m_sites) {
+        for (SiteNode& site : siteList) {
+            double motif = 1.0;
+            for (int column : m_freeColumns) {
+                const auto c = static_cast<std::size_t>(column);
+                motif *= m_motifProb[c * 4 + static_cast<std::size_t>(BaseCode(site.word[c]))];
+            }
+            for (const GroupNode& group : m_groups) {
+                std::size_t key = 0;
+                for (int column : group.positions)
+                    key = key * 4 + static_cast<std::size_t>(BaseCode(site.word[static_cast<std::size_t>(column)]));
+                motif *= group.probs[key];
+            }
+            site.motifLogLik = std::log(motif / BackgroundProbability(site.word));
+        }
+    }
+}
+
+double CMotifSampler::LogLikelihood(bool scoreSites)
 {
     PlaceStartSites();
     const int sites = EstimateModel(true);
@@ -21,8 +47,9 @@ double CMotifSampler::JointLogLikelihood()
     }
     for (SiteList& siteList : m_sites) {
         for (SiteNode& site : siteList) {
-            site.motifLogLik = std::log(ScoreWord(site.word));
-            logLik -= std::log(site.bgProb);
+            if (scoreSites)
+                site.motifLogLik = std::log(ScoreWord(site.word));
+            logLik -= site.logBgProb;
             if (!m_pacer.KeepGoing(1))
                 return logLik;  // the run is abandoned and drops this partial score
         }

@@ -90,6 +90,7 @@ void CMotifSampler::ApplyShift(ShiftDirection direction)
             if (!site.forward)
                 site.word = ReverseComplement(site.word);
             site.bgProb = BackgroundProbability(site.word);
+            site.logBgProb = std::log(site.bgProb);
             if (!m_pacer.KeepGoing(1))
                 return;  // the run is abandoned and drops this half-shifted state
         }

@@ -1,24 +1,105 @@
 // sampler/site_step.cpp: the Gibbs-type update of one sequence's sites, and the model estimate it uses.
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
-#include <type_traits>
+#include <vector>
 
 #include "model/run_state.h"
+#include "sampler/slot_scores.h"
 #include "util/sequence_text.h"
 
 namespace kalvo {
 namespace {
 
-// The word index of the word's letters at a group's columns, first column most significant.
+// Per byte: its letter code when it is A, C, G or T, and -1 for any other
+// character, which counts in no column (BaseCode and IsBase in one look-up).
+constexpr std::array<std::int8_t, 256> kCountedCode = [] {
+    std::array<std::int8_t, 256> codes{};
+    codes.fill(-1);
+    codes['A'] = 0;
+    codes['C'] = 1;
+    codes['G'] = 2;
+    codes['T'] = 3;
+    return codes;
+}();
+
+int CountedCode(char letter) { return kCountedCode[static_cast<unsigned char>(letter)]; }
+
+// The word index of the word's letters at a group's columns, first column most
+// significant; other letters count as A, as BaseCode has it.
 std::size_t GroupKey(const GroupNode& group, std::string_view word)
 {
     std::size_t key = 0;
     for (int column : group.positions)
-        key = key * 4 + static_cast<std::size_t>(BaseCode(word[static_cast<std::size_t>(column)]));
+        key = key * 4 + static_cast<std::size_t>(std::max(CountedCode(word[static_cast<std::size_t>(column)]), 0));
     return key;
 }
 
+// Adds `change` to the count of each A, C, G and T of the word in its column.
+void CountWord(std::vector<int>& counts, std::string_view word, int change)
+{
+    for (std::size_t j = 0; j < word.size(); ++j) {
+        const int code = CountedCode(word[j]);
+        counts[j * 4 + static_cast<std::size_t>(code & 3)] += code >= 0 ? change : 0;
+    }
+}
+
 std::size_t CellCount(int size) { return static_cast<std::size_t>(1) << (2 * size); }
+
+// probabilities[i] = (counts[i] + pseudo[i % 4]) / denominator: the model
+// estimate of every sampling step, a division per cell, so vectorised.
+inline __attribute__((always_inline)) void DivideCountsBody(const int* counts, const double* pseudo, double denominator,
+                                                            double* probabilities, std::size_t cells)
+{
+    std::size_t i = 0;
+    for (; i + 4 <= cells; i += 4) {
+        for (std::size_t b = 0; b < 4; ++b)
+            probabilities[i + b] = (counts[i + b] + pseudo[b]) / denominator;
+    }
+    for (; i < cells; ++i)
+        probabilities[i] = (counts[i] + pseudo[i % 4]) / denominator;
+}
+
+void DivideCountsPortable(const int* counts, const double* pseudo, double denominator, double* probabilities,
+                          std::size_t cells)
+{
+    DivideCountsBody(counts, pseudo, denominator, probabilities, cells);
+}
+
+#ifdef KALVO_AVX2_PATHS
+__attribute__((target("avx2"))) void DivideCountsAvx2(const int* counts, const double* pseudo, double denominator,
+                                                      double* probabilities, std::size_t cells)
+{
+    DivideCountsBody(counts, pseudo, denominator, probabilities, cells);
+}
+
+__attribute__((target("avx512f"))) void DivideCountsAvx512(const int* counts, const double* pseudo,
+                                                           double denominator, double* probabilities,
+                                                           std::size_t cells)
+{
+    DivideCountsBody(counts, pseudo, denominator, probabilities, cells);
+}
+#endif
+
+void DivideCounts(const int* counts, const double* pseudo, double denominator, double* probabilities,
+                  std::size_t cells, VectorPath path)
+{
+#ifdef KALVO_AVX2_PATHS
+    if (path == VectorPath::Avx512) {
+        DivideCountsAvx512(counts, pseudo, denominator, probabilities, cells);
+        return;
+    }
+    if (path == VectorPath::Avx2) {
+        DivideCountsAvx2(counts, pseudo, denominator, probabilities, cells);
+        return;
+    }
+#endif
+    (void)path;
+    DivideCountsPortable(counts, pseudo, denominator, probabilities, cells);
+}
 
 }  // namespace
 
@@ -26,11 +107,11 @@ void CMotifSampler::PrepareScoringTables()
 {
     const auto width = static_cast<std::size_t>(m_width);
     const std::size_t total = m_seqs.TotalResidues();
-    m_codes.assign(total, 0);
-    m_reverseCodes.assign(total, 0);
-    m_slotBlocked.assign(total, 0);
-    m_bgForward.assign(total, 0.0);
-    m_bgReverse.assign(total, 0.0);
+    m_codes.assign(total + kSlotTablePadding, 0);
+    m_reverseCodes.assign(total + kSlotTablePadding, 0);
+    m_slotBlocked.assign(total + kSlotTablePadding, 0);
+    m_bgForward.assign(total + kSlotTablePadding, 0.0);
+    m_bgReverse.assign(total + kSlotTablePadding, 0.0);
 
     std::size_t longest = 0;
     for (std::size_t s = 0; s < m_seqs.size(); ++s) {
@@ -63,7 +144,13 @@ void CMotifSampler::PrepareScoringTables()
             m_bgReverse[offset + i] = pReverse;
         }
     }
-    m_slotScore.assign(2 * std::min<std::size_t>(longest, kScoreChunk), 0.0);
+    const std::size_t stretch = std::min<std::size_t>(longest, kScoreChunk);
+    m_slotScore.assign(2 * stretch + kSlotOutputPadding, 0.0);
+    m_slotThreshold.assign(m_oneSitePerSeq ? 0 : 2 * stretch + kSlotOutputPadding, 0.0);
+    m_vectorPath = BestVectorPath();
+    m_spreadCodes.assign(m_vectorPath == VectorPath::Avx2 ? SlotScratchSize(stretch, m_width) : 0, 0);
+    m_slotTotals.assign(m_oneSitePerSeq ? (2 * stretch + 7) / 8 : 0, 0.0);
+    m_stretchTotals.assign((longest + kScoreChunk - 1) / kScoreChunk, 0.0);
     m_freeColumns.reserve(width);
 }
 
@@ -79,173 +166,148 @@ void CMotifSampler::PlanColumns()
     }
 }
 
-void CMotifSampler::ScoreSlots(int s, long long firstPosition, long long positions)
+void CMotifSampler::ScoreStretch(int s, long long firstPosition, long long positions, double* runningTotal)
 {
-    const auto index = static_cast<std::size_t>(s);
-    const std::size_t offset = m_seqs.Start(index) + static_cast<std::size_t>(firstPosition);
-    const auto width = static_cast<std::size_t>(m_width);
-    const auto count = static_cast<std::size_t>(positions);
-    const double* prob = m_motifProb.data();
-    const std::uint8_t* codes = &m_codes[offset];
-    const std::uint8_t* reverseCodes = &m_reverseCodes[offset];
-    double* score = m_slotScore.data();
+    const std::size_t offset = m_seqs.Start(static_cast<std::size_t>(s)) + static_cast<std::size_t>(firstPosition);
+    SlotModel model;
+    model.columnProbs = m_motifProb.data();
+    model.freeColumns = m_freeColumns.data();
+    model.numFree = m_freeColumns.size();
+    model.groups = m_groups.data();
+    model.numGroups = m_groups.size();
+    model.width = m_width;
+    model.bothStrands = m_bothStrands;
+    SlotStretch stretch;
+    stretch.codes = &m_codes[offset];
+    stretch.reverseCodes = &m_reverseCodes[offset];
+    stretch.blocked = &m_slotBlocked[offset];
+    stretch.bgForward = &m_bgForward[offset];
+    stretch.bgReverse = &m_bgReverse[offset];
+    stretch.count = static_cast<std::size_t>(positions);
+    if (m_oneSitePerSeq) {
+        ScoreSlotRatios(model, stretch, m_slotScore.data(), m_slotTotals.data(), runningTotal, m_spreadCodes.data(),
+                        m_vectorPath);
+    } else {
+        ScoreSlotProducts(model, stretch, OddsBelow(m_samplingPriorOdds), m_slotScore.data(), m_slotThreshold.data(),
+                          m_spreadCodes.data(), m_vectorPath);
+    }
+}
 
-    const double* bgForward = &m_bgForward[offset];
-    const double* bgReverse = &m_bgReverse[offset];
-    const std::uint8_t* blocked = &m_slotBlocked[offset];
-    const int* freeColumns = m_freeColumns.data();
-    const std::size_t numFree = m_freeColumns.size();
-    const bool bothStrands = m_bothStrands;
-
-    // The cell of a group for the word at position i, forward or reverse.
-    auto forwardKey = [&](const GroupNode& group, std::size_t i) {
-        std::size_t key = 0;
-        for (int column : group.positions)
-            key = key * 4 + codes[i + static_cast<std::size_t>(column)];
-        return key;
-    };
-    // Motif column j of the reverse word is the complement of letter W − 1 − j.
-    auto reverseKey = [&](const GroupNode& group, std::size_t i) {
-        std::size_t key = 0;
-        for (int column : group.positions)
-            key = key * 4 + reverseCodes[i + width - 1 - static_cast<std::size_t>(column)];
-        return key;
-    };
-    auto store = [&](std::size_t i, double forward, double reverse) {
-        if (blocked[i] != 0) {
-            score[2 * i] = 0.0;
-            score[2 * i + 1] = 0.0;
-            return;
-        }
-        score[2 * i] = forward / bgForward[i];
-        score[2 * i + 1] = bothStrands ? reverse / bgReverse[i] : 0.0;
-    };
-
-    // Four start positions at a time: each slot's product is still taken in
-    // the order of a single word's score (free columns, then group cells), but
-    // eight independent products no longer wait on each other's multiplications.
-    // The reverse products are only taken when the other strand is searched.
-    auto scoreAll = [&](auto searchReverse) {
-        constexpr bool kReverse = decltype(searchReverse)::value;
-        constexpr std::size_t kBlock = 4;
-        std::size_t block = 0;
-        for (; block + kBlock <= count; block += kBlock) {
-            double f0 = 1.0, f1 = 1.0, f2 = 1.0, f3 = 1.0;
-            double r0 = 1.0, r1 = 1.0, r2 = 1.0, r3 = 1.0;
-            for (std::size_t j = 0; j < numFree; ++j) {
-                const auto column = static_cast<std::size_t>(freeColumns[j]);
-                const double* table = prob + column * 4;
-                const std::uint8_t* forward = codes + block + column;
-                f0 *= table[forward[0]];
-                f1 *= table[forward[1]];
-                f2 *= table[forward[2]];
-                f3 *= table[forward[3]];
-                if constexpr (kReverse) {
-                    const std::uint8_t* reverse = reverseCodes + (block + width - 1 - column);
-                    r0 *= table[reverse[0]];
-                    r1 *= table[reverse[1]];
-                    r2 *= table[reverse[2]];
-                    r3 *= table[reverse[3]];
-                }
-            }
-            for (const GroupNode& group : m_groups) {
-                const double* cells = group.probs.data();
-                f0 *= cells[forwardKey(group, block)];
-                f1 *= cells[forwardKey(group, block + 1)];
-                f2 *= cells[forwardKey(group, block + 2)];
-                f3 *= cells[forwardKey(group, block + 3)];
-                if constexpr (kReverse) {
-                    r0 *= cells[reverseKey(group, block)];
-                    r1 *= cells[reverseKey(group, block + 1)];
-                    r2 *= cells[reverseKey(group, block + 2)];
-                    r3 *= cells[reverseKey(group, block + 3)];
-                }
-            }
-            store(block, f0, r0);
-            store(block + 1, f1, r1);
-            store(block + 2, f2, r2);
-            store(block + 3, f3, r3);
-        }
-        for (std::size_t i = block; i < count; ++i) {
-            double f = 1.0;
-            double r = 1.0;
-            for (std::size_t j = 0; j < numFree; ++j) {
-                const auto column = static_cast<std::size_t>(freeColumns[j]);
-                f *= prob[column * 4 + codes[i + column]];
-                if constexpr (kReverse)
-                    r *= prob[column * 4 + reverseCodes[i + width - 1 - column]];
-            }
-            for (const GroupNode& group : m_groups) {
-                f *= group.probs[forwardKey(group, i)];
-                if constexpr (kReverse)
-                    r *= group.probs[reverseKey(group, i)];
-            }
-            store(i, f, r);
-        }
-    };
-    if (bothStrands)
-        scoreAll(std::true_type{});
-    else
-        scoreAll(std::false_type{});
+double CMotifSampler::ExactSlotScore(int s, long long firstPosition, long long at) const
+{
+    const std::size_t offset =
+        m_seqs.Start(static_cast<std::size_t>(s)) + static_cast<std::size_t>(firstPosition + at / 2);
+    const double product = m_slotScore[static_cast<std::size_t>(at)];
+    // As a site's word is scored: the motif product over the background, 0 where no site may start.
+    if (m_slotBlocked[offset] != 0)
+        return 0.0;
+    if (at % 2 == 0)
+        return product / m_bgForward[offset];
+    return m_bothStrands ? product / m_bgReverse[offset] : 0.0;
 }
 
 void CMotifSampler::SampleSequence(int s)
 {
     RemoveSites(s);
-    const auto index = static_cast<std::size_t>(s);
-    const long long starts = static_cast<long long>(m_seqs.Length(index)) - m_width + 1;
-    long long slots = starts > 0 ? 2 * starts : 0;
+    const long long starts = static_cast<long long>(m_seqs.Length(static_cast<std::size_t>(s))) - m_width + 1;
     PlanColumns();
+    if (m_oneSitePerSeq)
+        DrawOneSite(s, starts);
+    else
+        DrawManySites(s, starts);
+}
 
-    // Slots are scored a stretch at a time, so a very long sequence needs no
-    // score buffer of its own length; a stretch is scored again only when a
-    // later pass comes back to it.
-    long long chunkFirst = 0;
-    long long chunkCount = 0;
-    auto scoreOf = [&](long long k) {
-        const long long position = k / 2;
-        if (position < chunkFirst || position >= chunkFirst + chunkCount) {
-            chunkFirst = position;
-            chunkCount = std::min<long long>(kScoreChunk, starts - position);
-            ScoreSlots(s, chunkFirst, chunkCount);
-            if (!m_pacer.KeepGoing(chunkCount))
-                slots = 0;  // the run is abandoned: every pass ends at this slot
-        }
-        return m_slotScore[static_cast<std::size_t>(k - 2 * chunkFirst)];
-    };
-
-    if (m_oneSitePerSeq) {
-        // A slot is chosen with its share of the running total of scores.
-        double total = 0.0;
-        for (long long k = 0; k < slots; ++k)
-            total += scoreOf(k);
-        // One draw, even when nothing can be chosen, so the stream keeps its order.
-        const double u = m_random.Uniform();
-        double cumulative = 0.0;
-        for (long long k = 0; k < slots; ++k) {
-            cumulative += scoreOf(k);
-            if (u < cumulative / total) {
-                AddSite(s, static_cast<int>(k), 1);
-                break;
-            }
-        }
-        return;
-    }
-
+void CMotifSampler::DrawManySites(int s, long long starts)
+{
+    // Each slot examined takes one draw u and is accepted when u < q/(q + 1),
+    // q = score / odds. Slots are scored a stretch at a time, so a very long
+    // sequence needs no buffer of its own length. Most slots are settled as
+    // rejections without the two divisions of q (SettleSlots); the others are
+    // decided exactly, one at a time, each with the draw of its own place.
+    const long long slots = starts > 0 ? 2 * starts : 0;
     int ordinal = 0;
-    for (long long k = 0; k < slots; ++k) {
-        const double u = m_random.Uniform();
-        const double q = scoreOf(k) / m_samplingPriorOdds;
-        // q/(q + 1) never exceeds q, so a draw at or above q is a rejection
-        // without the second division; every decision stays the same.
-        if (u >= q)
-            continue;
-        if (u < q / (q + 1)) {
-            AddSite(s, static_cast<int>(k), ++ordinal);
-            // The next slot examined starts past this site: sites never overlap.
-            k += 2LL * m_width;
+    long long k = 0;
+    while (k < slots) {
+        const long long first = k / 2;
+        const long long positions = std::min<long long>(kScoreChunk, starts - first);
+        ScoreStretch(s, first, positions, nullptr);
+        if (!m_pacer.KeepGoing(positions))
+            return;  // the run is abandoned and drops this state
+        const long long base = 2 * first;
+        const long long end = base + 2 * positions;
+        while (k < end) {
+            const auto at = static_cast<std::size_t>(k - base);
+            double u = 0.0;
+            k += static_cast<long long>(SettleSlots(&m_slotScore[at], &m_slotThreshold[at],
+                                                    static_cast<std::size_t>(end - k), m_random, u, m_vectorPath));
+            if (k >= end)
+                break;
+            const double q = ExactSlotScore(s, first, k - base) / m_samplingPriorOdds;
+            // q/(q + 1) never exceeds q, so a draw at or above q is a rejection
+            // without the second division; every decision stays the same.
+            if (!(u >= q) && u < q / (q + 1)) {
+                AddSite(s, static_cast<int>(k), ++ordinal);
+                // The next slot examined starts past this site: sites never overlap.
+                k += 2LL * m_width;
+            }
+            ++k;
         }
     }
+}
+
+void CMotifSampler::DrawOneSite(int s, long long starts)
+{
+    // A slot is chosen with its share of the total of scores: the first slot
+    // whose running total c makes u < c/t, t the total. The running totals
+    // are kept as they are summed, one addition after the other.
+    double total = 0.0;
+    long long scoredFirst = -1;
+    for (long long first = 0; first < starts; first += kScoreChunk) {
+        const long long positions = std::min<long long>(kScoreChunk, starts - first);
+        ScoreStretch(s, first, positions, &total);
+        if (!m_pacer.KeepGoing(positions))
+            return;  // the run is abandoned and drops this state
+        m_stretchTotals[static_cast<std::size_t>(first / kScoreChunk)] = total;
+        scoredFirst = first;
+    }
+    // One draw, even when nothing can be chosen, so the stream keeps its order.
+    const double u = m_random.Uniform();
+    // Only a positive, finite total lets any c/t exceed u (an infinite or NaN
+    // score makes every later share NaN or 0). Then every score is finite and
+    // not negative, c/t never falls as c grows, and the slot is found by halving.
+    if (!(total > 0.0 && total <= std::numeric_limits<double>::max()))
+        return;
+    std::size_t stretch = 0;
+    while (!(u < m_stretchTotals[stretch] / total))
+        ++stretch;  // stops at the last stretch at the latest, where c/t = 1
+    const long long first = static_cast<long long>(stretch) * kScoreChunk;
+    const long long positions = std::min<long long>(kScoreChunk, starts - first);
+    if (first != scoredFirst) {
+        // The same additions again, from the total before this stretch.
+        double running = stretch > 0 ? m_stretchTotals[stretch - 1] : 0.0;
+        ScoreStretch(s, first, positions, &running);
+        if (!m_pacer.KeepGoing(positions))
+            return;
+    }
+    // First the group of eight slots, by its running total at its end; then the slot, adding again.
+    const auto slots = static_cast<std::size_t>(2 * positions);
+    std::size_t low = 0;
+    std::size_t high = (slots + 7) / 8 - 1;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (u < m_slotTotals[middle] / total)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    double running = low > 0 ? m_slotTotals[low - 1] : stretch > 0 ? m_stretchTotals[stretch - 1] : 0.0;
+    std::size_t slot = 8 * low;
+    for (; slot + 1 < std::min(slots, 8 * low + 8); ++slot) {
+        running += m_slotScore[slot];
+        if (u < running / total)
+            break;
+    }
+    AddSite(s, static_cast<int>(2 * first + static_cast<long long>(slot)), 1);
 }
 
 void CMotifSampler::RemoveSites(int s)
@@ -253,10 +315,7 @@ void CMotifSampler::RemoveSites(int s)
     const auto width = static_cast<std::size_t>(m_width);
     auto uncount = [&](const SiteNode& site) {
         --m_numSites;
-        for (std::size_t j = 0; j < width; ++j) {
-            if (IsBase(site.word[j]))
-                --m_counts[j * 4 + static_cast<std::size_t>(BaseCode(site.word[j]))];
-        }
+        CountWord(m_counts, std::string_view(site.word).substr(0, width), -1);
         for (GroupNode& group : m_groups)
             --group.counts[GroupKey(group, site.word)];
     };
@@ -273,26 +332,23 @@ void CMotifSampler::RemoveSites(int s)
     EstimateModel(true);
 }
 
-void CMotifSampler::ClearSites(int s) { m_sites[static_cast<std::size_t>(s)].clear(); }
+void CMotifSampler::ClearSites(int s) { m_sites[static_cast<std::size_t>(s)].clear(m_spareSites); }
 
 int CMotifSampler::EstimateModel(bool withPseudo)
 {
     const int sites = m_width > 0 ? m_counts[0] + m_counts[1] + m_counts[2] + m_counts[3] : 0;
-    const std::size_t cells = m_counts.size();
-    if (withPseudo) {
-        for (std::size_t i = 0; i < cells; ++i)
-            m_motifProb[i] = (m_counts[i] + m_pseudo[i % 4]) / (sites + m_pseudoTotal);
-    } else {
-        for (std::size_t i = 0; i < cells; ++i)
-            m_motifProb[i] = m_counts[i] / static_cast<double>(sites);
-    }
+    // Without pseudocounts the numerators gain 0.0, which changes no count.
+    const std::array<double, 4> none{};
+    const std::array<double, 4>& letterPseudo = withPseudo ? m_pseudo : none;
+    const double denominator = withPseudo ? sites + m_pseudoTotal : static_cast<double>(sites);
+    DivideCounts(m_counts.data(), letterPseudo.data(), denominator, m_motifProb.data(), m_counts.size(), m_vectorPath);
+    const double cellPseudo = withPseudo ? 0.25 * m_pseudo[0] : 0.0;
+    const std::array<double, 4> groupPseudo{cellPseudo, cellPseudo, cellPseudo, cellPseudo};
     for (GroupNode& group : m_groups) {
         const std::size_t groupCells = CellCount(group.size);
         group.probs.resize(groupCells);
-        for (std::size_t e = 0; e < groupCells; ++e) {
-            group.probs[e] = withPseudo ? (group.counts[e] + 0.25 * m_pseudo[0]) / (sites + m_pseudoTotal)
-                                        : group.counts[e] / static_cast<double>(sites);
-        }
+        DivideCounts(group.counts.data(), groupPseudo.data(), denominator, group.probs.data(), groupCells,
+                     m_vectorPath);
     }
     return sites;
 }
@@ -341,20 +397,35 @@ void CMotifSampler::AddSite(int s, int slot, int ordinal)
     site.seqIndex = s;
     site.ordinal = ordinal;
     site.pos = slot / 2;
-    site.word = m_seqs[index].substr(static_cast<std::size_t>(site.pos), static_cast<std::size_t>(m_width));
-    site.forward = slot % 2 == 0;
-    if (!site.forward)
-        site.word = ReverseComplement(site.word);
-    site.bgProb = BackgroundProbability(site.word);
-    ++m_numSites;
     const auto width = static_cast<std::size_t>(m_width);
-    for (std::size_t j = 0; j < width; ++j) {
-        if (IsBase(site.word[j]))
-            ++m_counts[j * 4 + static_cast<std::size_t>(BaseCode(site.word[j]))];
+    const std::string_view letters = m_seqs[index].substr(static_cast<std::size_t>(site.pos), width);
+    site.forward = slot % 2 == 0;
+    if (site.forward) {
+        site.word = letters;
+    } else {
+        // The reverse complement, written in place.
+        static const std::array<char, 256> kComplement = [] {
+            std::array<char, 256> complement{};
+            for (int c = 0; c < 256; ++c)
+                complement[static_cast<std::size_t>(c)] = ComplementLetter(static_cast<char>(c));
+            return complement;
+        }();
+        site.word.resize(letters.size());
+        for (std::size_t k = 0; k < letters.size(); ++k)
+            site.word[letters.size() - 1 - k] = kComplement[static_cast<unsigned char>(letters[k])];
     }
+    // The scoring tables hold the same product for every start; without them it is taken here.
+    const std::size_t start = m_seqs.Start(index) + static_cast<std::size_t>(site.pos);
+    if (start < m_seqs.TotalResidues() && m_bgForward.size() >= m_seqs.TotalResidues())
+        site.bgProb = site.forward ? m_bgForward[start] : m_bgReverse[start];
+    else
+        site.bgProb = BackgroundProbability(site.word);
+    site.logBgProb = std::log(site.bgProb);
+    ++m_numSites;
+    CountWord(m_counts, site.word, 1);
     for (GroupNode& group : m_groups)
         ++group.counts[GroupKey(group, site.word)];
-    m_sites[index].push_back(std::move(site));
+    m_sites[index].push_back(std::move(site), m_spareSites);
 }
 
 }  // namespace kalvo

@@ -8,6 +8,7 @@
 #include "temp_files.h"
 #include "util/number_text.h"
 #include "util/text_lines.h"
+#include "util/vector_paths.h"
 
 namespace kalvo {
 namespace {
@@ -53,9 +54,30 @@ TEST_P(GoldenRun, AppendsExactlyTheExpectedReport)
     EXPECT_EQ(RunExample(GetParam()), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, GoldenRun,
-                         ::testing::Values("case01", "case02", "case03", "case04", "case05", "case06", "case07",
-                                           "case08", "crp1", "crp2", "crp3", "crp4"));
+const std::string kExamples[] = {"case01", "case02", "case03", "case04", "case05", "case06",
+                                  "case07", "case08", "crp1",   "crp2",   "crp3",   "crp4"};
+
+INSTANTIATE_TEST_SUITE_P(Examples, GoldenRun, ::testing::ValuesIn(kExamples));
+
+// The examples again on the narrower paths this processor has (the cases
+// above ran on the widest): vectors change how many slots are scored at once,
+// never a bit of the report.
+TEST(GoldenRuns, NarrowerVectorPathsAppendTheSameReports)
+{
+    struct RestoreWidestPath {
+        ~RestoreWidestPath() { LimitVectorPaths(VectorPath::Avx512); }
+    } restore;
+    for (VectorPath path : {VectorPath::Portable, VectorPath::Avx2}) {
+        if (!VectorPathAvailable(path) || path == BestVectorPath())
+            continue;
+        LimitVectorPaths(path);
+        for (const std::string& example : kExamples) {
+            const std::string expected = ReadBytes((fs::path("golden") / example / "expected.txt").string());
+            EXPECT_EQ(RunExample(example), expected) << example << " on the " << VectorPathName(path) << " path";
+        }
+        LimitVectorPaths(VectorPath::Avx512);
+    }
+}
 
 }  // namespace
 }  // namespace kalvo

@@ -1,7 +1,9 @@
 // tests/util/random_test.cpp: the run's random stream draws the same numbers everywhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "util/random.h"
 
@@ -43,6 +45,41 @@ TEST(RandomStream, IndexTruncatesTheScaledDrawBelowTheCount)
     EXPECT_EQ(RandomStream(kTop).Index(10'000'000'000LL), 10'000'000'000LL * 32767 / 32768);
     EXPECT_EQ(RandomStream(kTop).Index(0), 0);
     EXPECT_EQ(RandomStream(kTop).Index(-4), 0);
+}
+
+TEST(RandomStream, StatesComputedAheadAndJumpsMatchStepping)
+{
+    for (std::uint32_t seed : {0u, 1u, 0xFFFFFFFFu, kHalf}) {
+        RandomStream stepped(seed);
+        std::vector<std::uint32_t> expected;
+        for (int i = 0; i < 1000; ++i) {
+            stepped.Next();
+            expected.push_back(stepped.State());
+        }
+        for (VectorPath path : {VectorPath::Portable, VectorPath::Avx2, VectorPath::Avx512}) {
+            if (!VectorPathAvailable(path))
+                continue;
+            // Short previews, and lengths around the lanes of 8 and 32 states.
+            for (std::size_t n : {0u, 1u, 7u, 8u, 31u, 32u, 33u, 64u, 999u, 1000u}) {
+                std::vector<std::uint32_t> states(n);
+                RandomStream(seed).PreviewStates(states.data(), n, path);
+                EXPECT_TRUE(std::equal(states.begin(), states.end(), expected.begin()))
+                    << VectorPathName(path) << ", " << n << " states";
+            }
+        }
+        for (std::uint64_t n : {0u, 1u, 2u, 33u, 999u}) {
+            RandomStream skipped(seed);
+            skipped.Skip(n);
+            EXPECT_EQ(skipped.State(), n == 0 ? seed : expected[n - 1]) << n;
+            EXPECT_EQ(RandomStream::JumpOf(n)(seed), skipped.State()) << n;
+        }
+    }
+    // The stream's period is 2^32: a jump of 2^32 steps, or any multiple, leaves it where it was.
+    RandomStream full(12345);
+    full.Skip(std::uint64_t{1} << 32);
+    EXPECT_EQ(full.State(), 12345u);
+    full.Skip(std::uint64_t{3} << 40);
+    EXPECT_EQ(full.State(), 12345u);
 }
 
 }  // namespace

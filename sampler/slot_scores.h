@@ -1,0 +1,79 @@
+// sampler/slot_scores.h: scores of a stretch of start positions on both strands, the sampling step's hot loop.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "model/run_state.h"
+#include "util/random.h"
+#include "util/vector_paths.h"
+
+namespace kalvo {
+
+// The motif as one sampling step scores with it; it stays fixed for the step.
+struct SlotModel {
+    const double* columnProbs = nullptr;  // column c, letter b at 4c + b
+    const int* freeColumns = nullptr;     // columns outside every group, ascending
+    std::size_t numFree = 0;
+    const GroupNode* groups = nullptr;    // in list order, with their probabilities estimated
+    std::size_t numGroups = 0;
+    int width = 0;
+    bool bothStrands = true;
+};
+
+// Entries the run's flat tables hold past their last residue, so that a
+// vector path may read a whole vector at the end of a stretch; what it reads
+// there is never stored.
+inline constexpr std::size_t kSlotTablePadding = 8;
+
+// Doubles an output of the functions below holds past its 2·count slots: a
+// vector path stores its last vector with the lanes past the end masked off,
+// and reads that far when it compares.
+inline constexpr std::size_t kSlotOutputPadding = 16;
+
+// Start positions first..first + count − 1 of one sequence, as pointers to the
+// first of them in the run's tables (each readable kSlotTablePadding entries
+// past the last residue of all).
+struct SlotStretch {
+    const std::uint8_t* codes = nullptr;         // count + width − 1 letter codes
+    const std::uint8_t* reverseCodes = nullptr;  // codes of their complements, same span
+    const std::uint8_t* blocked = nullptr;       // per start: the window holds N or is masked
+    const double* bgForward = nullptr;           // per start: background probability of the word
+    const double* bgReverse = nullptr;           // ... and of its reverse complement
+    std::size_t count = 0;
+};
+
+// Elements of the scratch the AVX2 path spreads letter codes into, for stretches of up to maxCount starts.
+std::size_t SlotScratchSize(std::size_t maxCount, int width);
+
+// Every slot's score in slot order (2i forward, 2i + 1 reverse), exactly as a
+// site's word is scored: the motif product over the free columns in order,
+// then the groups' cells in list order, over the background. 0 for a blocked
+// start, and for every reverse slot when one strand is searched. Given
+// `runningTotal`, the scores are also added one at a time onto *runningTotal,
+// which ends as the total of the stretch, and totals[m] notes the total after
+// slot 8m + 7 and after the last slot ((2·count + 7) / 8 entries).
+void ScoreSlotRatios(const SlotModel& model, const SlotStretch& stretch, double* scores, double* totals,
+                     double* runningTotal, std::uint64_t* scratch, VectorPath path);
+
+// For the many-site draw, which rejects a slot when its draw u ≥ q = score / odds:
+// each slot's motif product (0 where its score is 0) and a threshold, its
+// background times `oddsBelow`, for SettleSlots.
+void ScoreSlotProducts(const SlotModel& model, const SlotStretch& stretch, double oddsBelow, double* products,
+                       double* thresholds, std::uint64_t* scratch, VectorPath path);
+
+// odds·(1 − 2^−40) where odds is far from overflow and underflow; NaN otherwise.
+double OddsBelow(double odds);
+
+// Draws for slots 0..n − 1 in turn, one each, while u·threshold ≥ product
+// settles the slot as a rejection, and returns how many were settled. When a
+// slot is left open its draw has been made too, and is left in `openDraw`: the
+// caller decides that slot exactly. A settled slot is a rejection by the exact
+// test as well: the margin of 2^−40 in the threshold outweighs the rounding of
+// the five operations on both sides (u·threshold against two divisions), and
+// a threshold outside the range where u·threshold stays a normal number is
+// NaN, which settles nothing. Vector paths compute the draws of a whole vector
+// of slots at once from the stream's state.
+std::size_t SettleSlots(const double* products, const double* thresholds, std::size_t n, RandomStream& random,
+                        double& openDraw, VectorPath path);
+
+}  // namespace kalvo
