@@ -207,6 +207,10 @@ private:
     void ScoreStretch(int s, long long firstPosition, long long positions, double* runningTotal);
     // The score of slot `at` of the stretch from firstPosition that ScoreStretch left for the many-site draw.
     double ExactSlotScore(int s, long long firstPosition, long long at) const;
+    // The background probability of the word at a start of the flat tables, or of its reverse complement.
+    double StartBackground(std::size_t start, bool forward) const;
+    // The exponent that brings the backgrounds of words of this width near 1.
+    int BackgroundScaleExponent() const;
     // The two kinds of site draw of SampleSequence, after the old sites are out.
     void DrawManySites(int s, long long starts);
     void DrawOneSite(int s, long long starts);
@@ -216,8 +220,11 @@ private:
     std::vector<std::uint8_t> m_codes;        // letter codes (non-ACGT count as A)
     std::vector<std::uint8_t> m_reverseCodes; // codes of each letter's complement
     std::vector<std::uint8_t> m_slotBlocked;  // window holds N or is masked
-    std::vector<double> m_bgForward;          // background probability of the word at each start
+    std::vector<double> m_bgForward;          // one-site draw: background probability of the word at each start
     std::vector<double> m_bgReverse;          // ... and of its reverse complement
+    std::vector<float> m_bgForwardApprox;     // many-site draw: the same, approximately (ApproximateBackground)
+    std::vector<float> m_bgReverseApprox;
+    int m_bgScaleExponent = 0;                // ... scaled by 2^this
     std::vector<double> m_slotScore;          // scores or motif products of a stretch of slots, sized once
     std::vector<double> m_slotThreshold;      // with products: background times the odds, per slot
     std::vector<std::uint64_t> m_spreadCodes; // letter codes laid out for the AVX2 lookups

@@ -75,6 +75,21 @@ public:
         m_sites->push_back(std::move(site));
     }
     void clear() { m_sites.reset(); }
+    // Ask the processor for the list's storage, or for its first site, ahead
+    // of use: each list lives apart on the heap, and a sweep visits one after
+    // the other, so without this every visit begins with a wait on memory.
+    void PrefetchStorage() const
+    {
+        if (m_sites)
+            __builtin_prefetch(m_sites.get());
+    }
+    void PrefetchFirstSite() const
+    {
+        if (m_sites && !m_sites->empty()) {
+            __builtin_prefetch(m_sites->data());
+            __builtin_prefetch(reinterpret_cast<const char*>(m_sites->data()) + sizeof(SiteNode) - 1);
+        }
+    }
     // Empties the list and leaves its storage in `spare`, and push_back takes
     // it from there: a sweep that empties and refills one list after another
     // then allocates no list at all, while only one spare is ever held.

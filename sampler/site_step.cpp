@@ -110,8 +110,16 @@ void CMotifSampler::PrepareScoringTables()
     m_codes.assign(total + kSlotTablePadding, 0);
     m_reverseCodes.assign(total + kSlotTablePadding, 0);
     m_slotBlocked.assign(total + kSlotTablePadding, 0);
-    m_bgForward.assign(total + kSlotTablePadding, 0.0);
-    m_bgReverse.assign(total + kSlotTablePadding, 0.0);
+    // The one-site draw divides every slot by its background; the many-site
+    // draw needs only an approximation for its thresholds, and takes the
+    // exact product again for the few slots it decides exactly.
+    const std::size_t exactEntries = m_oneSitePerSeq ? total + kSlotTablePadding : 0;
+    const std::size_t approxEntries = m_oneSitePerSeq ? 0 : total + kSlotTablePadding;
+    m_bgForward.assign(exactEntries, 0.0);
+    m_bgReverse.assign(exactEntries, 0.0);
+    m_bgForwardApprox.assign(approxEntries, 0.0f);
+    m_bgReverseApprox.assign(approxEntries, 0.0f);
+    m_bgScaleExponent = BackgroundScaleExponent();
 
     std::size_t longest = 0;
     for (std::size_t s = 0; s < m_seqs.size(); ++s) {
@@ -131,17 +139,15 @@ void CMotifSampler::PrepareScoringTables()
             const bool masked = m_maskLowComplexity && !m_mask.empty() && m_mask[offset + i] != 0;
             m_slotBlocked[offset + i] = (lettersN > 0 || masked) ? 1 : 0;
             lettersN -= sequence[i] == 'N' ? 1 : 0;
-            // The same products, in the same order, as the background of a site's word.
-            const std::uint8_t* forward = &m_codes[offset + i];
-            double pForward = m_bgFreq[forward[0]];
-            for (std::size_t k = 0; k + 1 < width; ++k)
-                pForward *= m_bgTrans[forward[k] * 4u + forward[k + 1]];
-            m_bgForward[offset + i] = pForward;
-            const std::uint8_t* reverse = &m_reverseCodes[offset + i + width - 1];
-            double pReverse = m_bgFreq[reverse[0]];
-            for (std::size_t k = 0; k + 1 < width; ++k)
-                pReverse *= m_bgTrans[*(reverse - k) * 4u + *(reverse - k - 1)];
-            m_bgReverse[offset + i] = pReverse;
+            const double pForward = StartBackground(offset + i, true);
+            const double pReverse = StartBackground(offset + i, false);
+            if (m_oneSitePerSeq) {
+                m_bgForward[offset + i] = pForward;
+                m_bgReverse[offset + i] = pReverse;
+            } else {
+                m_bgForwardApprox[offset + i] = ApproximateBackground(pForward, m_bgScaleExponent);
+                m_bgReverseApprox[offset + i] = ApproximateBackground(pReverse, m_bgScaleExponent);
+            }
         }
     }
     const std::size_t stretch = std::min<std::size_t>(longest, kScoreChunk);
@@ -152,6 +158,45 @@ void CMotifSampler::PrepareScoringTables()
     m_slotTotals.assign(m_oneSitePerSeq ? (2 * stretch + 7) / 8 : 0, 0.0);
     m_stretchTotals.assign((longest + kScoreChunk - 1) / kScoreChunk, 0.0);
     m_freeColumns.reserve(width);
+}
+
+double CMotifSampler::StartBackground(std::size_t start, bool forward) const
+{
+    // The same products, in the same order, as the background of a site's word.
+    const auto width = static_cast<std::size_t>(m_width);
+    if (forward) {
+        const std::uint8_t* codes = &m_codes[start];
+        double p = m_bgFreq[codes[0]];
+        for (std::size_t k = 0; k + 1 < width; ++k)
+            p *= m_bgTrans[codes[k] * 4u + codes[k + 1]];
+        return p;
+    }
+    const std::uint8_t* reverse = &m_reverseCodes[start + width - 1];
+    double p = m_bgFreq[reverse[0]];
+    for (std::size_t k = 0; k + 1 < width; ++k)
+        p *= m_bgTrans[*(reverse - k) * 4u + *(reverse - k - 1)];
+    return p;
+}
+
+int CMotifSampler::BackgroundScaleExponent() const
+{
+    // The middle of the range a word's background can take, from the least
+    // and the greatest factor of its product: there the floats of the
+    // approximate tables keep 2^126 either way.
+    double lowest = 1.0;
+    double highest = 0.0;
+    for (double p : m_bgTrans) {
+        if (p > 0.0) {
+            lowest = std::min(lowest, p);
+            highest = std::max(highest, p);
+        }
+    }
+    if (!(highest > 0.0))
+        return 0;
+    const double middle = m_width * (std::log2(lowest) + std::log2(highest)) / 2;
+    if (!std::isfinite(middle))
+        return 0;
+    return static_cast<int>(std::clamp(-std::lround(middle), -300L, 300L));
 }
 
 void CMotifSampler::PlanColumns()
@@ -181,14 +226,20 @@ void CMotifSampler::ScoreStretch(int s, long long firstPosition, long long posit
     stretch.codes = &m_codes[offset];
     stretch.reverseCodes = &m_reverseCodes[offset];
     stretch.blocked = &m_slotBlocked[offset];
-    stretch.bgForward = &m_bgForward[offset];
-    stretch.bgReverse = &m_bgReverse[offset];
+    if (m_oneSitePerSeq) {
+        stretch.bgForward = &m_bgForward[offset];
+        stretch.bgReverse = &m_bgReverse[offset];
+    } else {
+        stretch.approxBgForward = &m_bgForwardApprox[offset];
+        stretch.approxBgReverse = &m_bgReverseApprox[offset];
+    }
     stretch.count = static_cast<std::size_t>(positions);
     if (m_oneSitePerSeq) {
         ScoreSlotRatios(model, stretch, m_slotScore.data(), m_slotTotals.data(), runningTotal, m_spreadCodes.data(),
                         m_vectorPath);
     } else {
-        ScoreSlotProducts(model, stretch, OddsBelow(m_samplingPriorOdds), m_slotScore.data(), m_slotThreshold.data(),
+        ScoreSlotProducts(model, stretch, OddsBelow(m_samplingPriorOdds, m_bgScaleExponent), m_slotScore.data(),
+                          m_slotThreshold.data(),
                           m_spreadCodes.data(), m_vectorPath);
     }
 }
@@ -202,8 +253,8 @@ double CMotifSampler::ExactSlotScore(int s, long long firstPosition, long long a
     if (m_slotBlocked[offset] != 0)
         return 0.0;
     if (at % 2 == 0)
-        return product / m_bgForward[offset];
-    return m_bothStrands ? product / m_bgReverse[offset] : 0.0;
+        return product / StartBackground(offset, true);
+    return m_bothStrands ? product / StartBackground(offset, false) : 0.0;
 }
 
 void CMotifSampler::SampleSequence(int s)
@@ -416,8 +467,8 @@ void CMotifSampler::AddSite(int s, int slot, int ordinal)
     }
     // The scoring tables hold the same product for every start; without them it is taken here.
     const std::size_t start = m_seqs.Start(index) + static_cast<std::size_t>(site.pos);
-    if (start < m_seqs.TotalResidues() && m_bgForward.size() >= m_seqs.TotalResidues())
-        site.bgProb = site.forward ? m_bgForward[start] : m_bgReverse[start];
+    if (start < m_seqs.TotalResidues() && m_codes.size() >= m_seqs.TotalResidues())
+        site.bgProb = StartBackground(start, site.forward);
     else
         site.bgProb = BackgroundProbability(site.word);
     site.logBgProb = std::log(site.bgProb);

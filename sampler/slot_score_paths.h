@@ -19,7 +19,8 @@ constexpr double kOddsLowest = 0x1p-300;
 constexpr double kOddsHighest = 0x1p300;
 constexpr double kThresholdLowest = 0x1p-585;
 constexpr double kThresholdHighest = 0x1p600;
-constexpr double kMargin = 1.0 - 0x1p-40;
+constexpr double kMargin = 1.0 - 0x1p-20;
+constexpr int kScaleExponentLimit = 400;
 
 enum class Output { Ratios, RunningTotals, Products };
 
@@ -99,8 +100,8 @@ inline void FinishPosition(const SlotModel& model, const SlotStretch& stretch, s
     if constexpr (kOutput == Output::Products) {
         out[2 * i] = blocked ? 0.0 : forward;
         out[2 * i + 1] = blocked || !model.bothStrands ? 0.0 : reverse;
-        thresholds[2 * i] = Threshold(stretch.bgForward[i], oddsBelow);
-        thresholds[2 * i + 1] = Threshold(stretch.bgReverse[i], oddsBelow);
+        thresholds[2 * i] = Threshold(static_cast<double>(stretch.approxBgForward[i]), oddsBelow);
+        thresholds[2 * i + 1] = Threshold(static_cast<double>(stretch.approxBgReverse[i]), oddsBelow);
     } else {
         const double forwardScore = blocked ? 0.0 : forward / stretch.bgForward[i];
         const double reverseScore = blocked || !model.bothStrands ? 0.0 : reverse / stretch.bgReverse[i];

@@ -1,6 +1,8 @@
 // sampler/slot_scores.cpp: which path scores the slots, and the parts every path shares.
 #include "sampler/slot_scores.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "sampler/slot_score_paths.h"
@@ -53,10 +55,19 @@ void ScoreSlotProducts(const SlotModel& model, const SlotStretch& stretch, doubl
     ScorePortable<Output::Products>(model, stretch, oddsBelow, products, thresholds, nullptr);
 }
 
-double OddsBelow(double odds)
+float ApproximateBackground(double background, int scaleExponent)
 {
-    if (odds >= kOddsLowest && odds <= kOddsHighest)
-        return odds * kMargin;
+    const auto approx = static_cast<float>(std::ldexp(background, scaleExponent));
+    if (approx >= std::numeric_limits<float>::min() && approx <= std::numeric_limits<float>::max())
+        return approx;
+    return std::numeric_limits<float>::quiet_NaN();
+}
+
+double OddsBelow(double odds, int scaleExponent)
+{
+    // Both bounds keep odds·2^−exponent a normal number, so the scaling is exact.
+    if (odds >= kOddsLowest && odds <= kOddsHighest && std::abs(scaleExponent) <= kScaleExponentLimit)
+        return std::ldexp(odds * kMargin, -scaleExponent);
     return std::numeric_limits<double>::quiet_NaN();
 }
 

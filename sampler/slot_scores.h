@@ -37,10 +37,23 @@ struct SlotStretch {
     const std::uint8_t* codes = nullptr;         // count + width − 1 letter codes
     const std::uint8_t* reverseCodes = nullptr;  // codes of their complements, same span
     const std::uint8_t* blocked = nullptr;       // per start: the window holds N or is masked
-    const double* bgForward = nullptr;           // per start: background probability of the word
-    const double* bgReverse = nullptr;           // ... and of its reverse complement
+    // Per start, the background probability of the word and of its reverse
+    // complement: exactly, for the scores of the one-site draw ...
+    const double* bgForward = nullptr;
+    const double* bgReverse = nullptr;
+    // ... and approximately (ApproximateBackground), for the many-site draw's
+    // thresholds, which only settle clear rejections. Half the bytes of the
+    // exact tables: on a large input the sweep streams these from memory.
+    const float* approxBgForward = nullptr;
+    const float* approxBgReverse = nullptr;
     std::size_t count = 0;
 };
+
+// A background probability times 2^scaleExponent as a float, or NaN (which
+// settles nothing) where that falls outside the normal floats: its relative
+// error is then at most 2^−24, which the thresholds' margin outweighs. The
+// run picks the exponent that brings its words' backgrounds near 1.
+float ApproximateBackground(double background, int scaleExponent);
 
 // Elements of the scratch the AVX2 path spreads letter codes into, for stretches of up to maxCount starts.
 std::size_t SlotScratchSize(std::size_t maxCount, int width);
@@ -57,19 +70,22 @@ void ScoreSlotRatios(const SlotModel& model, const SlotStretch& stretch, double*
 
 // For the many-site draw, which rejects a slot when its draw u ≥ q = score / odds:
 // each slot's motif product (0 where its score is 0) and a threshold, its
-// background times `oddsBelow`, for SettleSlots.
+// approximate background times `oddsBelow`, for SettleSlots.
 void ScoreSlotProducts(const SlotModel& model, const SlotStretch& stretch, double oddsBelow, double* products,
                        double* thresholds, std::uint64_t* scratch, VectorPath path);
 
-// odds·(1 − 2^−40) where odds is far from overflow and underflow; NaN otherwise.
-double OddsBelow(double odds);
+// odds·(1 − 2^−20)·2^−scaleExponent where odds is far from overflow and
+// underflow; NaN otherwise. With the approximate backgrounds of the same
+// exponent it gives thresholds just below background·odds.
+double OddsBelow(double odds, int scaleExponent);
 
 // Draws for slots 0..n − 1 in turn, one each, while u·threshold ≥ product
 // settles the slot as a rejection, and returns how many were settled. When a
 // slot is left open its draw has been made too, and is left in `openDraw`: the
 // caller decides that slot exactly. A settled slot is a rejection by the exact
-// test as well: the margin of 2^−40 in the threshold outweighs the rounding of
-// the five operations on both sides (u·threshold against two divisions), and
+// test as well: the margin of 2^−20 in the threshold outweighs the float
+// background's rounding (2^−24) and that of the five operations on both sides
+// (u·threshold against two divisions), and
 // a threshold outside the range where u·threshold stays a normal number is
 // NaN, which settles nothing. Vector paths compute the draws of a whole vector
 // of slots at once from the stream's state.

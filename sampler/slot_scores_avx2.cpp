@@ -125,12 +125,14 @@ KALVO_AVX2 inline __attribute__((always_inline)) void FinishAvx2(const SlotStret
     std::memcpy(&fourBlocked, stretch.blocked + i, sizeof fourBlocked);
     const __m256d open = _mm256_castsi256_pd(
         _mm256_cmpeq_epi64(_mm256_cvtepu8_epi64(_mm_cvtsi32_si128(fourBlocked)), _mm256_setzero_si256()));
-    const __m256d bgForward = _mm256_loadu_pd(stretch.bgForward + i);
-    const __m256d bgReverse = _mm256_loadu_pd(stretch.bgReverse + i);
     if constexpr (kOutput == Output::Products) {
+        const __m256d bgForward = _mm256_cvtps_pd(_mm_loadu_ps(stretch.approxBgForward + i));
+        const __m256d bgReverse = _mm256_cvtps_pd(_mm_loadu_ps(stretch.approxBgReverse + i));
         StoreSlots(out + 2 * i, _mm256_and_pd(f, open), kReverse ? _mm256_and_pd(r, open) : zero);
         StoreSlots(thresholds + 2 * i, ThresholdAvx2(bgForward, odds), ThresholdAvx2(bgReverse, odds));
     } else {
+        const __m256d bgForward = _mm256_loadu_pd(stretch.bgForward + i);
+        const __m256d bgReverse = _mm256_loadu_pd(stretch.bgReverse + i);
         const __m256d forwardScore = _mm256_and_pd(_mm256_div_pd(f, bgForward), open);
         const __m256d reverseScore = kReverse ? _mm256_and_pd(_mm256_div_pd(r, bgReverse), open) : zero;
         StoreSlots(out + 2 * i, forwardScore, reverseScore);

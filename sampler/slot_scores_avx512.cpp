@@ -133,13 +133,15 @@ KALVO_AVX512 inline __attribute__((always_inline)) void Finish512(const SlotStre
 {
     const __m512d zero = _mm512_setzero_pd();
     const __mmask8 open = _mm512_cmpeq_epi64_mask(EightCodes(stretch.blocked + i), _mm512_setzero_si512());
-    const __m512d bgForward = _mm512_loadu_pd(stretch.bgForward + i);
-    const __m512d bgReverse = _mm512_loadu_pd(stretch.bgReverse + i);
     if constexpr (kOutput == Output::Products) {
+        const __m512d bgForward = _mm512_cvtps_pd(_mm256_loadu_ps(stretch.approxBgForward + i));
+        const __m512d bgReverse = _mm512_cvtps_pd(_mm256_loadu_ps(stretch.approxBgReverse + i));
         StoreSlots512(out + 2 * i, _mm512_maskz_mov_pd(open, f), kReverse ? _mm512_maskz_mov_pd(open, r) : zero,
                       positions);
         StoreSlots512(thresholds + 2 * i, Threshold512(bgForward, odds), Threshold512(bgReverse, odds), positions);
     } else {
+        const __m512d bgForward = _mm512_loadu_pd(stretch.bgForward + i);
+        const __m512d bgReverse = _mm512_loadu_pd(stretch.bgReverse + i);
         const __m512d forwardScore = _mm512_maskz_div_pd(open, f, bgForward);
         const __m512d reverseScore = kReverse ? _mm512_maskz_div_pd(open, r, bgReverse) : zero;
         StoreSlots512(out + 2 * i, forwardScore, reverseScore, positions);

@@ -42,6 +42,9 @@ std::uint64_t Bits(double value)
 // blocked starts, backgrounds over many orders of magnitude and a random
 // motif with pairs, padded as the run's tables are.
 struct RandomStretch {
+    // The scale of the approximate backgrounds: 2^30 brings the typical ones near 1.
+    static constexpr int kScale = 30;
+
     RandomStretch(std::mt19937& random, int width, std::size_t count, std::size_t pairs, bool bothStrands)
     {
         const std::size_t letters = count + static_cast<std::size_t>(width) - 1 + kSlotTablePadding;
@@ -53,6 +56,8 @@ struct RandomStretch {
             blocked.push_back(random() % 9 == 0 ? 1 : 0);
             bgForward.push_back(Background(random));
             bgReverse.push_back(Background(random));
+            approxBgForward.push_back(ApproximateBackground(bgForward.back(), kScale));
+            approxBgReverse.push_back(ApproximateBackground(bgReverse.back(), kScale));
         }
         std::uniform_real_distribution<double> probability(0.001, 0.9);
         for (int i = 0; i < 4 * width; ++i)
@@ -86,6 +91,8 @@ struct RandomStretch {
         stretch.blocked = blocked.data();
         stretch.bgForward = bgForward.data();
         stretch.bgReverse = bgReverse.data();
+        stretch.approxBgForward = approxBgForward.data();
+        stretch.approxBgReverse = approxBgReverse.data();
         stretch.count = count;
         scratch.assign(SlotScratchSize(count, width), 0);
     }
@@ -103,6 +110,7 @@ struct RandomStretch {
 
     std::vector<std::uint8_t> codes, reverseCodes, blocked;
     std::vector<double> bgForward, bgReverse, columnProbs;
+    std::vector<float> approxBgForward, approxBgReverse;
     std::vector<int> freeColumns;
     std::vector<GroupNode> groups;
     std::vector<std::uint64_t> scratch;
@@ -148,7 +156,7 @@ TEST(SlotScores, EveryVectorPathWritesThePortableBitsForAnyStretch)
                     SCOPED_TRACE("W " + std::to_string(width) + ", " + std::to_string(count) + " starts, " +
                                  std::to_string(pairs) + " pairs" + (bothStrands ? "" : ", one strand"));
                     RandomStretch input(random, width, count, pairs, bothStrands);
-                    const double oddsBelow = OddsBelow(odds[random() % 6]);
+                    const double oddsBelow = OddsBelow(odds[random() % 6], RandomStretch::kScale);
                     const std::vector<std::uint64_t> portable = AllOutputs(input, oddsBelow, VectorPath::Portable);
                     for (VectorPath path : AvailableVectorPaths())
                         EXPECT_EQ(AllOutputs(input, oddsBelow, path), portable) << VectorPathName(path);
@@ -205,10 +213,12 @@ std::vector<double> ThresholdsOf(std::mt19937& random, const std::vector<double>
 {
     const std::size_t n = backgrounds.size();
     RandomStretch input(random, 1, n, 0, true);
-    std::copy(backgrounds.begin(), backgrounds.end(), input.bgForward.begin());
+    for (std::size_t j = 0; j < n; ++j)
+        input.approxBgForward[j] = ApproximateBackground(backgrounds[j], RandomStretch::kScale);
     std::vector<double> products(2 * n + kSlotOutputPadding), thresholds(2 * n + kSlotOutputPadding);
     std::vector<double> forward(n + kSlotOutputPadding);
-    ScoreSlotProducts(input.model, input.stretch, OddsBelow(odds), products.data(), thresholds.data(),
+    ScoreSlotProducts(input.model, input.stretch, OddsBelow(odds, RandomStretch::kScale), products.data(),
+                      thresholds.data(),
                       input.scratch.data(), VectorPath::Portable);
     for (std::size_t j = 0; j < n; ++j)
         forward[j] = thresholds[2 * j];
@@ -233,8 +243,11 @@ TEST(SettleSlots, SettlesOnlyRejectionsAndEveryPathStopsAtTheSameSlot)
             const double u = ahead.Uniform();
             backgrounds[j] = clear ? 1e-7 : RandomStretch::Background(random);
             const double exact = u * backgrounds[j] * odds;
-            switch (clear ? 5 : random() % 6) {
+            switch (clear ? 5 : random() % 7) {
             case 0: products[j] = exact * (1 + std::ldexp(static_cast<double>(random() % 64) - 32, -50)); break;
+            case 6:  // where the float backgrounds' rounding and the margin meet
+                products[j] = exact * (1 + std::ldexp(static_cast<double>(random() % 64) - 32, -26));
+                break;
             case 1: products[j] = std::nextafter(exact, random() % 2 ? kInfinity : 0.0); break;
             case 2: products[j] = 0.0; break;
             case 3: products[j] = random() % 2 ? kInfinity : 5e-324; break;
