@@ -297,12 +297,25 @@ Outcome DiscoveryRun::Prepare(bool force)
     if (fs::exists(m_outputDir, ec)) {
         if (!fs::is_directory(m_outputDir, ec))
             return Refusal{"output folder '" + m_outputDir.string() + "' is a file, not a folder"};
-        if (!force && !fs::is_empty(m_outputDir, ec))
+        // The input's saved copy of standard input is not a file the discovery writes.
+        auto isSavedInput = [&](const fs::directory_entry& entry, int depth) {
+            const std::string name = entry.path().filename().string();
+            return depth == 0 && (name == SavedInputName(false) || name == SavedInputName(true)) &&
+                   fs::equivalent(entry.path(), settings.inputPath, ec);
+        };
+        bool holdsFiles = false;
+        for (const auto& entry : fs::directory_iterator(m_outputDir, ec))
+            holdsFiles = holdsFiles || !isSavedInput(entry, 0);
+        if (!force && holdsFiles)
             return Refusal{"output folder '" + m_outputDir.string() +
                            "' already holds files: name another with --output-dir, or replace them with --force"};
-        for (const auto& entry : fs::recursive_directory_iterator(m_outputDir, ec)) {
+        std::error_code walk;
+        for (auto entry = fs::recursive_directory_iterator(m_outputDir, walk);
+             !walk && entry != fs::recursive_directory_iterator(); entry.increment(walk)) {
+            if (isSavedInput(*entry, entry.depth()))
+                continue;
             for (const std::string& input : {settings.inputPath, settings.controlPath.value_or(std::string())}) {
-                if (!input.empty() && fs::equivalent(entry.path(), input, ec))
+                if (!input.empty() && fs::equivalent(entry->path(), input, ec))
                     return Refusal{"output folder '" + m_outputDir.string() + "' holds the input file '" + input +
                                    "', which the discovery would overwrite: name another folder"};
             }
@@ -791,6 +804,8 @@ std::string SequenceFileStem(const std::string& inputPath)
 }
 
 std::string DefaultDiscoverOutputDir(const std::string& inputPath) { return SequenceFileStem(inputPath) + ".kalvo"; }
+
+std::string SavedInputName(bool gzip) { return gzip ? "input.fa.gz" : "input.fa"; }
 
 Outcome RunDiscovery(const DiscoverSettings& settings, bool force, Discovery& discovery,
                      const DiscoverProgressCallback& progress)

@@ -29,6 +29,12 @@ std::string SequenceFileStem(const std::string& inputPath);
 // The folder a discovery of `input` writes to without --output-dir: peaks.fa gives peaks.kalvo.
 std::string DefaultDiscoverOutputDir(const std::string& inputPath);
 
+// The name a front end gives the copy of an input it read from standard input,
+// at the top of the output folder, so that the folder keeps what repeats the
+// discovery: "input.fa", or "input.fa.gz" for gzip data. The discovery writes
+// no file of that name, so the folder may hold it when it is the input.
+std::string SavedInputName(bool gzip);
+
 // Targets held out of the restarts, so that their motifs are tested on
 // sequences they were not fitted to. Sets smaller than this are used whole for both.
 inline constexpr int kMinSequencesForHoldOut = 40;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <variant>
 
 #include "app/batch.h"
 #include "discover/discover.h"
@@ -40,111 +41,146 @@ constexpr CommandInfo kCommands[] = {
 
 constexpr std::string_view kFindSummary = "runs on a FASTA file with the settings given as options";
 
-constexpr std::string_view kDiscoverSummary = "finds the significant motifs of a FASTA file, with sites and E-values";
+constexpr std::string_view kDiscoverSummary = "the significant motifs of a FASTA file, sites and E-values";
 
+// Every line starts with "usage:" or "       kalvo", so the block is easy to tell from the message above it.
 constexpr std::string_view kUsage =
-    "usage: kalvo discover FASTA [DISCOVER OPTIONS] [--seed S] [--jobs N] [--quiet]\n"
-    "       kalvo run PARAMS    [--seed S] [--formats F,...] [--quiet]\n"
-    "       kalvo repeat PARAMS [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
-    "       kalvo batch LIST    [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
-    "       kalvo find FASTA --width W [FIND OPTIONS] [--seed S] [--jobs N] [--formats F,...] [--quiet]\n"
-    "       kalvo [COMMAND] --help | kalvo --version\n";
+    "usage: kalvo run PARAMS [--seed S] [-j N] [--formats F,..] [--logo-reverse] [-q]\n"
+    "       kalvo repeat PARAMS [the options of run]\n"
+    "       kalvo batch LIST    [the options of run]\n"
+    "       kalvo find FASTA -w W [FIND OPTIONS] [the options of run]\n"
+    "       kalvo discover FASTA [DISCOVER OPTIONS] [--seed S] [-j N] [-q]\n"
+    "       kalvo [COMMAND] --help | kalvo [COMMAND] --version\n";
 
 constexpr std::string_view kOptionsHelp =
     "Options:\n"
-    "  --seed S   base seed of the random streams, 0 to 4294967295\n"
-    "             (default: the current time in whole seconds). Run k of a batch,\n"
-    "             counted from 0, uses (S + k*2654435761) mod 2^32, so the first run\n"
-    "             uses S itself and `kalvo run PARAMS --seed SEED` repeats any run.\n"
-    "  --jobs N   runs computed at the same time by repeat, batch and find (default:\n"
-    "             one per core); the reports are appended in the same order and with\n"
-    "             the same bytes as with --jobs 1\n"
+    "  --seed S         base seed of the random streams, 0 to 4294967295\n"
+    "                   (default: the current time in whole seconds). Run k of a\n"
+    "                   batch, counted from 0, uses (S + k*2654435761) mod 2^32,\n"
+    "                   so the first run uses S itself and `kalvo run PARAMS\n"
+    "                   --seed SEED` repeats any run.\n"
+    "  -j, --jobs N     runs computed at the same time by repeat, batch and find\n"
+    "                   (default: one per core); the reports are appended in the\n"
+    "                   same order and with the same bytes as with --jobs 1\n"
     "  --formats F,...  also write each run's result in these formats next to its\n"
-    "             report file (default: none): meme (out.meme), jaspar (out.jaspar),\n"
-    "             transfac (out.transfac), bed (out.bed, the sites), json (out.json,\n"
-    "             everything of the report), svg (out.logo.svg, a sequence logo). With\n"
-    "             several runs in a batch the run number comes first: out.run2.meme.\n"
-    "             The files are replaced, not appended to.\n"
-    "  --logo-reverse  the logo shows the motif's reverse complement (needs svg)\n"
-    "  --quiet    no progress display (default: progress on stderr when it is a terminal)\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit (program level only)\n"
-    "  --         ends the options, for a file name that starts with '-'\n";
+    "                   report file (default: none): meme (out.meme), jaspar\n"
+    "                   (out.jaspar), transfac (out.transfac), bed (out.bed, the\n"
+    "                   sites), json (out.json, everything of the report), svg\n"
+    "                   (out.logo.svg, a sequence logo). With several runs in a\n"
+    "                   batch the run number comes first: out.run2.meme. The\n"
+    "                   files are replaced, not appended to.\n"
+    "  --logo-reverse   the logo shows the motif's reverse complement (needs svg)\n"
+    "  -q, --quiet      no progress display (default: progress on stderr when it\n"
+    "                   is a terminal)\n"
+    "  -h, --help       show this help and exit\n"
+    "  --version        show the version and exit\n"
+    "  --               ends the options, for a file name that starts with '-'\n"
+    "A short option takes its value as the next word or joined to it (-w 8, -w8);\n"
+    "a long one as the next word or after '=' (--width 8, --width=8).\n";
 
 constexpr std::string_view kParameterHelp =
-    "Parameter file: one key per line; a key that takes a value has it on the next line.\n"
+    "Parameter file: one key per line; a key that takes a value has it on the next\n"
+    "line.\n"
     "  -i PATH    FASTA sequence file (required)\n"
     "  -o PATH    report file; every run appends one block to it (required)\n"
     "  -b PATH    background file (default: computed from the sequences)\n"
     "  -w W       motif width, at least 1 (required)\n"
-    "  -n N       number of iterations (default 0); the best state is kept after the first quarter\n"
+    "  -n N       number of iterations (default 0); the best state is kept after\n"
+    "             the first quarter\n"
     "  -m M       correlated-position moves per iteration (default 3)\n"
-    "  -c C       2 or more models pairs of dependent motif columns; 1 or less does not (default 2)\n"
+    "  -c C       2 or more models pairs of dependent motif columns; 1 or less\n"
+    "             does not (default 2)\n"
     "  -e         exactly one site per sequence (default: any number of sites)\n"
     "  -r 0       search the given strand only (default: both strands)\n"
     "  -s X       pseudocount per base, above 0 and at most 1000 (default 1)\n"
-    "  -A WORD    consensus word that seeds the motif counts (default: random start sites)\n"
-    "  -k         no site may start in a low-complexity 12-base window (default: off)\n"
-    "  -N COUNT   runs of this file for `repeat` (required there) and `batch` (default 1);\n"
-    "             the last \"-N\" wins; `run` ignores it\n"
+    "  -A WORD    consensus word that seeds the motif counts (default: random\n"
+    "             start sites)\n"
+    "  -k         no site may start in a low-complexity 12-base window (default:\n"
+    "             off)\n"
+    "  -N COUNT   runs of this file for `repeat` (required there) and `batch`\n"
+    "             (default 1); the last \"-N\" wins; `run` ignores it\n"
     "Paths are relative to the working directory. Other lines are ignored.\n";
 
 constexpr std::string_view kFindHelp =
-    "Options of find, each standing for the parameter-file key shown, with the same\n"
-    "meaning and default:\n"
-    "  --width W            -w    motif width, at least 1 (required)\n"
-    "  --iterations N       -n    iterations; the best state is kept after the first\n"
-    "                             quarter (default 500, as for discover; a parameter\n"
-    "                             file without \"-n\" runs none)\n"
-    "  --pseudocount X      -s    pseudocount per base, above 0 and at most 1000\n"
+    "Options of find. Each stands for the parameter-file key in brackets, with the\n"
+    "same meaning and default:\n"
+    "  -w, --width W       [-w]   motif width, at least 1 (required)\n"
+    "  -n, --iterations N  [-n]   iterations; the best state is kept after the\n"
+    "                             first quarter (default 500, as for discover; a\n"
+    "                             parameter file without \"-n\" runs none)\n"
+    "  --pseudocount X     [-s]   pseudocount per base, above 0 and at most 1000\n"
     "                             (default 1)\n"
-    "  --correlation C      -c    2 or more models pairs of dependent motif columns;\n"
-    "                             0 or 1 does not (default 2)\n"
-    "  --moves M            -m    correlated-position moves per iteration (default 3)\n"
-    "  --one-site           -e    exactly one site per sequence (default: any number)\n"
-    "  --given-strand       -r 0  search the given strand only (default: both strands)\n"
-    "  --seed-word WORD     -A    word of A, C, G, T that seeds the motif counts\n"
+    "  --correlation C     [-c]   2 or more models pairs of dependent motif\n"
+    "                             columns; 0 or 1 does not (default 2)\n"
+    "  --moves M           [-m]   correlated-position moves per iteration\n"
+    "                             (default 3)\n"
+    "  --one-site          [-e]   exactly one site per sequence (default: any\n"
+    "                             number)\n"
+    "  --given-strand      [-r 0] search the given strand only (default: both\n"
+    "                             strands)\n"
+    "  --seed-word WORD    [-A]   word of A, C, G, T that seeds the motif counts\n"
     "                             (default: random start sites)\n"
-    "  --mask               -k    no site starts in a low-complexity 12-base window\n"
-    "                             (default: off)\n"
-    "  --background PATH    -b    background file (default: computed from the sequences)\n"
-    "  --output PATH        -o    report file, appended to (default: the FASTA file's\n"
-    "                             name without its extension plus \".kalvo.txt\", in the\n"
-    "                             working directory: peaks.fa gives peaks.kalvo.txt)\n"
-    "  --repeats N          -N    runs, at least 1 (default 1)\n"
+    "  --mask              [-k]   no site starts in a low-complexity 12-base\n"
+    "                             window (default: off)\n"
+    "  --background PATH   [-b]   background file (default: computed from the\n"
+    "                             sequences)\n"
+    "  -o, --output PATH   [-o]   report file, appended to (default: the FASTA\n"
+    "                             file's name without its extension plus\n"
+    "                             \".kalvo.txt\", in the working directory:\n"
+    "                             peaks.fa gives peaks.kalvo.txt, and - gives\n"
+    "                             stdin.kalvo.txt)\n"
+    "  --repeats N         [-N]   runs, at least 1 (default 1)\n"
     "  --write-params FILE        also save these settings as a parameter file\n"
-    "                             (replaced if it exists), so that `kalvo run FILE\n"
-    "                             --seed S` or the desktop window repeats a run; the\n"
-    "                             runs are then named after it. Paths are written as\n"
-    "                             given.\n"
-    "A value that is not valid for its option is a usage error naming the option.\n";
+    "                             (replaced if it exists), so that `kalvo run\n"
+    "                             FILE --seed S` or the desktop window repeats a\n"
+    "                             run; the runs are then named after it. Paths\n"
+    "                             are written as given.\n"
+    "A value that is not valid for its option is a usage error naming the option.\n"
+    "\n"
+    "FASTA as -: standard input (plain or gzip FASTA) is read once and saved beside\n"
+    "the report, named after it: out.txt gives out.input.fa (out.input.fa.gz for\n"
+    "gzip data). The runs read that copy, and their reports and parameter files\n"
+    "name it, so every run can be repeated. A file of that name with other bytes\n"
+    "is never replaced: out.input-2.fa, out.input-3.fa, ... are used instead.\n";
 
 constexpr std::string_view kDiscoverHelp =
     "Options of discover:\n"
-    "  --width W          a motif width to try, at least 2; repeat it for several\n"
-    "  --widths W,W,...   motif widths to try (default: 8,12,16)\n"
-    "  --control FASTA    control sequences the motifs are tested against (default:\n"
-    "                     shuffled copies of the input that keep each sequence's\n"
-    "                     dinucleotide counts, seeded by --seed)\n"
-    "  --motifs K         report at most K motifs; after each, its sites are masked\n"
-    "                     and the search starts again (default 3)\n"
-    "  --restarts R       restarts of the sampler per width and motif (default 8)\n"
-    "  --iterations N     iterations of every restart (default 500)\n"
-    "  --evalue E         report a motif only when its E-value is at most E\n"
-    "                     (default 0.05)\n"
-    "  --no-mask          let sites start in low-complexity windows (default: masked)\n"
-    "  --one-site         exactly one site per sequence in the restarts (default: any\n"
-    "                     number)\n"
-    "  --given-strand     search the given strand only (default: both strands)\n"
-    "  --output-dir DIR   where every file goes (default: the FASTA file's name\n"
-    "                     without its extension plus \".kalvo\": peaks.fa gives\n"
-    "                     peaks.kalvo); a folder that holds files is refused\n"
-    "  --force            write into a folder that already holds files\n"
-    "  --seed S           base seed of the restarts and the shuffled controls\n"
-    "                     (default 1, so the same command gives the same bytes)\n"
-    "  --jobs N           restarts computed at the same time (default: one per core);\n"
-    "                     the files are the same whatever N is\n"
-    "  --quiet            no progress display\n"
+    "  -w, --width W         a motif width to try, at least 2; repeat it for\n"
+    "                        several\n"
+    "  --widths W,W,...      motif widths to try (default: 8,12,16)\n"
+    "  --control FASTA       control sequences the motifs are tested against\n"
+    "                        (default: shuffled copies of the input that keep\n"
+    "                        each sequence's dinucleotide counts, seeded by\n"
+    "                        --seed)\n"
+    "  --motifs K            report at most K motifs; after each, its sites are\n"
+    "                        masked and the search starts again (default 3)\n"
+    "  --restarts R          restarts of the sampler per width and motif\n"
+    "                        (default 8)\n"
+    "  -n, --iterations N    iterations of every restart (default 500)\n"
+    "  --evalue E            report a motif only when its E-value is at most E\n"
+    "                        (default 0.05)\n"
+    "  --no-mask             let sites start in low-complexity windows (default:\n"
+    "                        masked)\n"
+    "  --one-site            exactly one site per sequence in the restarts\n"
+    "                        (default: any number)\n"
+    "  --given-strand        search the given strand only (default: both\n"
+    "                        strands)\n"
+    "  -o, --output-dir DIR  where every file goes (default: the FASTA file's name\n"
+    "                        without its extension plus \".kalvo\": peaks.fa gives\n"
+    "                        peaks.kalvo, and - gives stdin.kalvo); a folder that\n"
+    "                        holds files is refused\n"
+    "  --force               write into a folder that already holds files\n"
+    "  --seed S              base seed of the restarts and the shuffled controls\n"
+    "                        (default 1, so the same command gives the same bytes)\n"
+    "  -j, --jobs N          restarts computed at the same time (default: one per\n"
+    "                        core); the files are the same whatever N is\n"
+    "  -q, --quiet           no progress display\n"
+    "  -h, --help            show this help and exit\n"
+    "  --version             show the version and exit\n"
+    "\n"
+    "FASTA as -: standard input (plain or gzip FASTA) is read once and kept as\n"
+    "DIR/input.fa (DIR/input.fa.gz for gzip data); summary.json names that copy,\n"
+    "so the folder holds everything that repeats the discovery.\n"
     "\n"
     "Every restart is an ordinary run: its parameter file and report are kept in\n"
     "DIR/runs/, and `kalvo run runs/FILE.params --seed S`, run in DIR, repeats it\n"
@@ -167,69 +203,15 @@ constexpr std::string_view kDiscoverHelp =
     "1 it was refused or failed, 2 usage error.\n";
 
 constexpr std::string_view kListHelp =
-    "List file: the first line is the number of parameter files, then one path per line.\n";
+    "List file: the first line is the number of parameter files, then one path per\n"
+    "line.\n";
 
 constexpr std::string_view kOutputHelp =
-    "Each run's parameter file and seed are printed on stderr, and so is every refused\n"
-    "run, one line each; the batch goes on after a refusal. \"Finished!\" is printed on\n"
-    "stdout when the batch is over.\n"
+    "Each run's parameter file and seed are printed on stderr, and so is every\n"
+    "refused run, one line each; the batch goes on after a refusal. \"Finished!\" is\n"
+    "printed on stdout when the batch is over.\n"
     "Exit status: 0 every run succeeded, 1 a run was refused, 2 usage error or no\n"
     "number of runs (\"please input number of runs!\").\n";
-
-void ProgramHelp(std::ostream& out)
-{
-    out << "kalvo " << KALVO_VERSION << ": finds a motif shared by DNA sequences with a Gibbs-type site sampler.\n\n"
-        << kUsage << "\nCommands:\n";
-    for (const CommandInfo& info : kCommands)
-        out << "  " << info.name << std::string(8 - info.name.size(), ' ') << info.operand
-            << std::string(8 - info.operand.size(), ' ') << info.summary << "\n";
-    out << "  find    FASTA   " << kFindSummary << "\n";
-    out << "  discover FASTA  " << kDiscoverSummary << "\n";
-    out << "\n" << kDiscoverHelp << "\n" << kOptionsHelp << "\n" << kFindHelp << "\n" << kParameterHelp << "\n" << kListHelp << "\n"
-        << kOutputHelp;
-}
-
-void FindHelp(std::ostream& out)
-{
-    out << "usage: kalvo find FASTA --width W [FIND OPTIONS] [--seed S] [--jobs N] [--formats F,...] [--quiet]\n\n"
-        << "Finds a motif in FASTA without a parameter file: the options make one, which is\n"
-        << "read and run exactly as `kalvo repeat` would (same refusals, report and seeds).\n\n"
-        << kFindHelp << "\n"
-        << kOptionsHelp << "\n"
-        << kParameterHelp << "\n"
-        << kOutputHelp;
-}
-
-void DiscoverHelp(std::ostream& out)
-{
-    out << "usage: kalvo discover FASTA [DISCOVER OPTIONS] [--seed S] [--jobs N] [--quiet]\n\n"
-        << "Finds the motifs shared by the sequences of FASTA, ranked by E-value, with their\n"
-        << "sites. Example: kalvo discover peaks.fa --widths 8,12 --motifs 2\n\n"
-        << kDiscoverHelp;
-}
-
-void CommandHelp(const CommandInfo& info, std::ostream& out)
-{
-    out << "usage: kalvo " << info.name << " " << info.operand << " [--seed S]"
-        << (info.command == BatchCommand::SingleRun ? "" : " [--jobs N]") << " [--formats F,...] [--quiet]\n\n"
-        << "Runs " << info.summary << ".\n";
-    switch (info.command) {
-    case BatchCommand::SingleRun:
-        out << "Same seed, same inputs: the same report block, byte for byte.\n";
-        break;
-    case BatchCommand::RepeatedRun:
-        out << "Without a \"-N\" line, or with a count below 1, nothing runs.\n";
-        break;
-    case BatchCommand::MultipleInputs:
-        out << "A listed file runs as often as its \"-N\" line says (once without one, not\n"
-               "at all below 1), all its runs before the next file.\n";
-        break;
-    }
-    out << "\n" << kOptionsHelp << "\n" << kParameterHelp;
-    if (info.command == BatchCommand::MultipleInputs)
-        out << "\n" << kListHelp;
-    out << "\n" << kOutputHelp;
-}
 
 int UsageError(std::ostream& err, const std::string& problem)
 {
@@ -320,6 +302,7 @@ struct Arguments {
     int jobs = DefaultJobs();
     bool quiet = false;
     bool help = false;
+    bool version = false;
     std::vector<ExportFormat> formats;
     bool logoReverse = false;
     FindSettings find;
@@ -331,7 +314,7 @@ struct Arguments {
 };
 
 enum class Option {
-    Help, Quiet, Seed, Jobs, Formats, LogoReverse,
+    Help, Version, Quiet, Seed, Jobs, Formats, LogoReverse,
     // options of find only
     Width, Iterations, Pseudocount, Correlation, Moves, OneSite, GivenStrand, SeedWord, Mask, Background, Output,
     Repeats, WriteParams,
@@ -347,38 +330,47 @@ struct OptionInfo {
     Option option;
     bool takesValue;
     unsigned commands;
+    std::string_view synopsis;  // how the commands' usage lines show it; empty: not there (a second name)
 };
 
+// In the order of the usage lines; a name may stand for different options in different commands.
 constexpr OptionInfo kOptions[] = {
-    {"--help", Option::Help, false, kAll},
-    {"-h", Option::Help, false, kAll},
-    {"--quiet", Option::Quiet, false, kAll},
-    {"-q", Option::Quiet, false, kAll},
-    {"--seed", Option::Seed, true, kAll},
-    {"--jobs", Option::Jobs, true, kAll},
-    {"--formats", Option::Formats, true, kBatchCommands | kFind},
-    {"--logo-reverse", Option::LogoReverse, false, kBatchCommands | kFind},
-    {"--width", Option::Width, true, kFind | kDiscover},
-    {"--iterations", Option::Iterations, true, kFind | kDiscover},
-    {"--pseudocount", Option::Pseudocount, true, kFind},
-    {"--correlation", Option::Correlation, true, kFind},
-    {"--moves", Option::Moves, true, kFind},
-    {"--one-site", Option::OneSite, false, kFind | kDiscover},
-    {"--given-strand", Option::GivenStrand, false, kFind | kDiscover},
-    {"--seed-word", Option::SeedWord, true, kFind},
-    {"--mask", Option::Mask, false, kFind},
-    {"--background", Option::Background, true, kFind},
-    {"--output", Option::Output, true, kFind},
-    {"--repeats", Option::Repeats, true, kFind},
-    {"--write-params", Option::WriteParams, true, kFind},
-    {"--widths", Option::Widths, true, kDiscover},
-    {"--control", Option::Control, true, kDiscover},
-    {"--motifs", Option::Motifs, true, kDiscover},
-    {"--restarts", Option::Restarts, true, kDiscover},
-    {"--evalue", Option::EValue, true, kDiscover},
-    {"--no-mask", Option::NoMask, false, kDiscover},
-    {"--output-dir", Option::OutputDir, true, kDiscover},
-    {"--force", Option::Force, false, kDiscover},
+    {"-w", Option::Width, true, kFind, "-w W"},
+    {"-w", Option::Width, true, kDiscover, "[-w W]..."},
+    {"--width", Option::Width, true, kFind | kDiscover, ""},
+    {"--widths", Option::Widths, true, kDiscover, "[--widths W,W,...]"},
+    {"--control", Option::Control, true, kDiscover, "[--control FASTA]"},
+    {"--motifs", Option::Motifs, true, kDiscover, "[--motifs K]"},
+    {"--restarts", Option::Restarts, true, kDiscover, "[--restarts R]"},
+    {"-n", Option::Iterations, true, kFind | kDiscover, "[-n N]"},
+    {"--iterations", Option::Iterations, true, kFind | kDiscover, ""},
+    {"--pseudocount", Option::Pseudocount, true, kFind, "[--pseudocount X]"},
+    {"--correlation", Option::Correlation, true, kFind, "[--correlation C]"},
+    {"--moves", Option::Moves, true, kFind, "[--moves M]"},
+    {"--evalue", Option::EValue, true, kDiscover, "[--evalue E]"},
+    {"--no-mask", Option::NoMask, false, kDiscover, "[--no-mask]"},
+    {"--one-site", Option::OneSite, false, kFind | kDiscover, "[--one-site]"},
+    {"--given-strand", Option::GivenStrand, false, kFind | kDiscover, "[--given-strand]"},
+    {"--seed-word", Option::SeedWord, true, kFind, "[--seed-word WORD]"},
+    {"--mask", Option::Mask, false, kFind, "[--mask]"},
+    {"--background", Option::Background, true, kFind, "[--background PATH]"},
+    {"-o", Option::Output, true, kFind, "[-o PATH]"},
+    {"--output", Option::Output, true, kFind, ""},
+    {"--repeats", Option::Repeats, true, kFind, "[--repeats N]"},
+    {"--write-params", Option::WriteParams, true, kFind, "[--write-params FILE]"},
+    {"-o", Option::OutputDir, true, kDiscover, "[-o DIR]"},
+    {"--output-dir", Option::OutputDir, true, kDiscover, ""},
+    {"--force", Option::Force, false, kDiscover, "[--force]"},
+    {"--seed", Option::Seed, true, kAll, "[--seed S]"},
+    {"-j", Option::Jobs, true, kAll, "[-j N]"},
+    {"--jobs", Option::Jobs, true, kAll, ""},
+    {"--formats", Option::Formats, true, kBatchCommands | kFind, "[--formats F,...]"},
+    {"--logo-reverse", Option::LogoReverse, false, kBatchCommands | kFind, "[--logo-reverse]"},
+    {"-q", Option::Quiet, false, kAll, "[-q]"},
+    {"--quiet", Option::Quiet, false, kAll, ""},
+    {"--help", Option::Help, false, kAll, ""},
+    {"-h", Option::Help, false, kAll, ""},
+    {"--version", Option::Version, false, kAll, ""},
 };
 
 // The commands' names in messages about options that belong elsewhere.
@@ -476,6 +468,9 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
     case Option::Help:
         args.help = true;
         return std::nullopt;
+    case Option::Version:
+        args.version = true;
+        return std::nullopt;
     case Option::Quiet:
         args.quiet = true;
         return std::nullopt;
@@ -487,7 +482,7 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
     case Option::Jobs: {
         const auto parsed = ParseWholeNumber(value);
         if (!parsed || *parsed < 1 || *parsed > 1024)
-            return "--jobs takes a whole number from 1 to 1024, not " + Quote(value);
+            return name + " takes a whole number from 1 to 1024, not " + Quote(value);
         args.jobs = static_cast<int>(*parsed);
         return std::nullopt;
     }
@@ -602,6 +597,99 @@ std::optional<std::string> ApplyOption(Option option, const std::string& name, c
     return std::nullopt;
 }
 
+// A command's usage lines: every option it takes, wrapped to 80 columns after
+// `lead`, then (in a command's own help) the lines for its help and version.
+std::string Synopsis(std::string_view command, std::string_view operands, unsigned commandSet,
+                     std::string_view lead = "usage: ")
+{
+    std::string text = std::string(lead) + "kalvo " + std::string(command) + " " + std::string(operands);
+    std::size_t lineStart = 0;
+    for (const OptionInfo& info : kOptions) {
+        if (info.synopsis.empty() || !(info.commands & commandSet))
+            continue;
+        if (text.size() - lineStart + 1 + info.synopsis.size() > 80) {
+            text += "\n";
+            lineStart = text.size();
+            text += std::string(lead.size() + 2, ' ');
+        }
+        text += " ";
+        text += info.synopsis;
+    }
+    text += "\n";
+    if (lead == "usage: ")
+        text += "       kalvo " + std::string(command) + " --help | kalvo " + std::string(command) + " --version\n";
+    return text;
+}
+
+void ProgramHelp(std::ostream& out)
+{
+    out << "kalvo " << KALVO_VERSION << ": finds motifs shared by DNA sequences with a Gibbs-type sampler.\n\n"
+        << kUsage << "FASTA is a file, or - for standard input.\n\nCommands:\n";
+    for (const CommandInfo& info : kCommands)
+        out << "  " << info.name << std::string(8 - info.name.size(), ' ') << info.operand
+            << std::string(8 - info.operand.size(), ' ') << info.summary << "\n";
+    out << "  find    FASTA   " << kFindSummary << "\n";
+    out << "  discover FASTA  " << kDiscoverSummary << "\n";
+    out << "\nEvery option of every command:\n" << Synopsis("discover", "FASTA", kDiscover, "  ")
+        << Synopsis("find", "FASTA", kFind, "  ");
+    for (const CommandInfo& info : kCommands)
+        out << Synopsis(info.name, info.operand, kBatchCommands, "  ");
+    out << "  kalvo [COMMAND] --help | kalvo [COMMAND] --version\n";
+    out << "\n" << kDiscoverHelp << "\n" << kOptionsHelp << "\n" << kFindHelp << "\n" << kParameterHelp << "\n" << kListHelp << "\n"
+        << kOutputHelp;
+}
+
+void FindHelp(std::ostream& out)
+{
+    out << Synopsis("find", "FASTA", kFind) << "\n"
+        << "Finds a motif in FASTA without a parameter file: the options make one, which is\n"
+        << "read and run exactly as `kalvo repeat` would (same refusals, report and seeds).\n\n"
+        << kFindHelp << "\n"
+        << kOptionsHelp << "\n"
+        << kParameterHelp << "\n"
+        << kOutputHelp;
+}
+
+void DiscoverHelp(std::ostream& out)
+{
+    out << Synopsis("discover", "FASTA", kDiscover) << "\n"
+        << "Finds the motifs shared by the sequences of FASTA, ranked by E-value, with their\n"
+        << "sites. Example: kalvo discover peaks.fa --widths 8,12 --motifs 2\n\n"
+        << kDiscoverHelp;
+}
+
+void CommandHelp(const CommandInfo& info, std::ostream& out)
+{
+    out << Synopsis(info.name, info.operand, kBatchCommands) << "\n"
+        << "Runs " << info.summary << ".\n";
+    switch (info.command) {
+    case BatchCommand::SingleRun:
+        out << "Same seed, same inputs: the same report block, byte for byte.\n";
+        break;
+    case BatchCommand::RepeatedRun:
+        out << "Without a \"-N\" line, or with a count below 1, nothing runs.\n";
+        break;
+    case BatchCommand::MultipleInputs:
+        out << "A listed file runs as often as its \"-N\" line says (once without one, not\n"
+               "at all below 1), all its runs before the next file.\n";
+        break;
+    }
+    out << "\n" << kOptionsHelp << "\n" << kParameterHelp;
+    if (info.command == BatchCommand::MultipleInputs)
+        out << "\n" << kListHelp;
+    out << "\n" << kOutputHelp;
+}
+
+// The option of this name that one of the commands takes, if any; with
+// `valued`, only one that takes a value.
+const OptionInfo* FindOption(std::string_view name, unsigned commands, bool valued)
+{
+    for (const OptionInfo& candidate : kOptions)
+        if (candidate.name == name && (candidate.commands & commands) && (candidate.takesValue || !valued))
+            return &candidate;
+    return nullptr;
+}
+
 // Reads the arguments after the command; a usage problem comes back as its message.
 std::optional<std::string> ParseArguments(const std::vector<std::string>& all, unsigned command, Arguments& args)
 {
@@ -616,19 +704,28 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& all, u
             optionsEnded = true;
             continue;
         }
+        const bool isLong = arg.starts_with("--");
         const auto equals = arg.find('=');
-        const std::string name = arg.starts_with("--") && equals != std::string::npos ? arg.substr(0, equals) : arg;
-        const OptionInfo* info = nullptr;
-        for (const OptionInfo& candidate : kOptions)
-            if (candidate.name == name)
-                info = &candidate;
-        if (!info)
-            return "unknown option " + Quote(arg);
-        if (!(info->commands & command))
-            return "option " + Quote(name) + " belongs to " + CommandsOf(info->commands);
+        std::string name = isLong && equals != std::string::npos ? arg.substr(0, equals) : arg;
+        // A short option's value may follow it in the same word: -w8 is -w 8.
+        if (!isLong && arg.size() > 2 && FindOption(arg.substr(0, 2), kAll, true))
+            name = arg.substr(0, 2);
+        const OptionInfo* info = FindOption(name, command, false);
+        if (!info) {
+            const OptionInfo* elsewhere = FindOption(name, kAll, false);
+            if (!elsewhere)
+                return "unknown option " + Quote(arg);
+            unsigned commands = 0;
+            for (const OptionInfo& candidate : kOptions)
+                if (candidate.name == name)
+                    commands |= candidate.commands;
+            return "option " + Quote(name) + " belongs to " + CommandsOf(commands);
+        }
         std::string value;
         if (info->takesValue) {
-            if (equals != std::string::npos && name != arg) {
+            if (!isLong && name != arg) {
+                value = arg.substr(2);
+            } else if (equals != std::string::npos && name != arg) {
                 value = arg.substr(equals + 1);
             } else {
                 if (i + 1 >= all.size())
@@ -640,8 +737,8 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& all, u
         }
         if (auto problem = ApplyOption(info->option, name, value, command, args))
             return problem;
-        // Help is shown whatever follows it.
-        if (args.help)
+        // Help and the version are shown whatever follows them.
+        if (args.help || args.version)
             return std::nullopt;
     }
     if (args.logoReverse && std::find(args.formats.begin(), args.formats.end(), ExportFormat::Svg) == args.formats.end())
@@ -686,10 +783,86 @@ std::string Clock(double seconds)
     return h > 0 ? std::to_string(h) + ":" + two(m) + ":" + two(sec) : std::to_string(m) + ":" + two(sec);
 }
 
-int RunDiscoverCommand(Arguments& parsed, std::ostream& out, std::ostream& err, bool errIsTerminal)
+// What outputs are named after when the FASTA file is `-`: stdin.kalvo.txt, stdin.kalvo.
+constexpr std::string_view kStandardInputStem = "stdin";
+
+// All of standard input for the FASTA file `-`, or the exit status after the message saying why not.
+std::optional<int> TakeStandardInput(const std::string& command, const StandardInput& in, std::ostream& err,
+                                     std::string& bytes)
+{
+    if (in.isTerminal)
+        return UsageError(err, command + " - reads the FASTA file from standard input, which is a terminal: "
+                                         "pipe or redirect a file into kalvo, or name the file");
+    if (auto problem = ReadStandardInput(in, bytes)) {
+        err << "kalvo: " << *problem << "\n";
+        return kExitRefused;
+    }
+    return std::nullopt;
+}
+
+// The copy of standard input a discovery keeps in its output folder, made
+// before the discovery reads it; removed again when the discovery is refused
+// before writing anything, so that a refused command leaves no file behind.
+class DiscoveryInputCopy {
+public:
+    // The copy's path, or the exit status after the message saying why it cannot be made.
+    std::variant<std::string, int> Make(const std::string& folder, const std::string& bytes, std::ostream& err)
+    {
+        namespace fs = std::filesystem;
+        const std::string name = SavedInputName(StartsLikeGzip(bytes));
+        const std::string copy = (fs::path(folder) / name).string();
+        std::error_code ec;
+        if (HoldsBytes(copy, bytes))
+            return copy;
+        if (fs::exists(fs::symlink_status(copy, ec))) {
+            err << "kalvo: output folder " << Quote(folder) << " already holds " << Quote(name)
+                << ", the saved input of another discovery: name another folder with --output-dir\n";
+            return kExitRefused;
+        }
+        if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+            err << "kalvo: output folder " << Quote(folder) << " is a file, not a folder\n";
+            return kExitRefused;
+        }
+        m_createdFolder = !fs::exists(folder, ec);
+        fs::create_directories(folder, ec);
+        if (ec) {
+            err << "kalvo: cannot create output folder " << Quote(folder) << ": " << ec.message() << "\n";
+            return kExitRefused;
+        }
+        if (auto problem = CreateWithBytes(copy, bytes)) {
+            err << "kalvo: cannot save standard input as " << Quote(copy) << ": " << *problem << "\n";
+            Remove(folder);
+            return kExitRefused;
+        }
+        m_copy = copy;
+        return copy;
+    }
+
+    void Remove(const std::string& folder)
+    {
+        std::error_code ec;
+        if (!m_copy.empty())
+            std::filesystem::remove(m_copy, ec);
+        if (m_createdFolder)
+            std::filesystem::remove(folder, ec);  // only when nothing else is in it
+        m_copy.clear();
+        m_createdFolder = false;
+    }
+
+private:
+    std::string m_copy;  // made by this command
+    bool m_createdFolder = false;
+};
+
+int RunDiscoverCommand(Arguments& parsed, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                       const StandardInput& in)
 {
     if (parsed.help) {
         DiscoverHelp(out);
+        return kExitSuccess;
+    }
+    if (parsed.version) {
+        out << "kalvo " << KALVO_VERSION << "\n";
         return kExitSuccess;
     }
     if (parsed.operands.empty())
@@ -701,7 +874,21 @@ int RunDiscoverCommand(Arguments& parsed, std::ostream& out, std::ostream& err, 
     settings.seed = parsed.seed.value_or(1);
     settings.jobs = parsed.jobs;
     settings.programVersion = KALVO_VERSION;
-    settings.outputDir = parsed.outputDir.value_or(DefaultDiscoverOutputDir(settings.inputPath));
+    const bool fromStandardInput = settings.inputPath == kStandardInputOperand;
+    settings.outputDir = parsed.outputDir.value_or(fromStandardInput ? std::string(kStandardInputStem) + ".kalvo"
+                                                                     : DefaultDiscoverOutputDir(settings.inputPath));
+    // Standard input is read once and kept in the folder, where the whole
+    // discovery reads it and summary.json names it.
+    DiscoveryInputCopy inputCopy;
+    if (fromStandardInput) {
+        std::string bytes;
+        if (auto status = TakeStandardInput("discover", in, err, bytes))
+            return *status;
+        auto copy = inputCopy.Make(settings.outputDir, bytes, err);
+        if (const int* status = std::get_if<int>(&copy))
+            return *status;
+        settings.inputPath = std::get<std::string>(copy);
+    }
 
     // One self-overwriting line on a terminal: restarts done, time spent, time left.
     const bool showProgress = errIsTerminal && !parsed.quiet;
@@ -744,11 +931,15 @@ int RunDiscoverCommand(Arguments& parsed, std::ostream& out, std::ostream& err, 
         return true;
     };
     if (!parsed.quiet)
-        err << "kalvo: discover '" << settings.inputPath << "' into '" << settings.outputDir << "', seed "
-            << settings.seed << "\n" << std::flush;
+        err << "kalvo: discover " << (fromStandardInput ? "standard input (saved as '" : "'") << settings.inputPath
+            << (fromStandardInput ? "')" : "'") << " into '" << settings.outputDir << "', seed " << settings.seed
+            << "\n" << std::flush;
     Discovery discovery;
     const Outcome refusal = RunDiscovery(settings, parsed.force, discovery, progress);
     clear();
+    // A discovery refused before it wrote anything has not taken in its settings.
+    if (refusal && discovery.settings.inputPath.empty())
+        inputCopy.Remove(settings.outputDir);
     for (const std::string& warning : discovery.warnings)
         err << "kalvo: warning: " << warning << "\n";
     if (refusal) {
@@ -761,7 +952,8 @@ int RunDiscoverCommand(Arguments& parsed, std::ostream& out, std::ostream& err, 
 
 }  // namespace
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                   const StandardInput& in)
 {
     if (args.empty())
         return UsageError(err, "no command given");
@@ -787,7 +979,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     if (auto problem = ParseArguments(args, find ? kFind : discover ? kDiscover : kBatchCommands, parsed))
         return UsageError(err, *problem);
     if (discover)
-        return RunDiscoverCommand(parsed, out, err, errIsTerminal);
+        return RunDiscoverCommand(parsed, out, err, errIsTerminal, in);
+    if (parsed.version) {
+        out << "kalvo " << KALVO_VERSION << "\n";
+        return kExitSuccess;
+    }
     if (parsed.help) {
         if (find)
             FindHelp(out);
@@ -811,13 +1007,28 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     // `kalvo find`: the options become parameter text, read like a parameter file.
     std::string findText;
     std::string findName;
+    std::string findInput;          // the FASTA file the runs read
+    std::string createdInputCopy;   // the copy of standard input this command made
     if (find) {
-        const std::string& fasta = operands.front();
-        const FindSettings& settings = parsed.find;
-        if (!OneLine(fasta))
-            return UsageError(err, "the FASTA file name must be one line, not " + Quote(fasta));
+        findInput = operands.front();
+        FindSettings& settings = parsed.find;
+        if (!OneLine(findInput))
+            return UsageError(err, "the FASTA file name must be one line, not " + Quote(findInput));
         if (!settings.width)
             return UsageError(err, "find needs --width W, the motif width");
+        // Standard input is read once and saved beside the report, so that
+        // every run, and every later `kalvo run` of its parameters, reads the same file.
+        std::string inputBytes;
+        SavedCopy inputCopy;
+        if (findInput == kStandardInputOperand) {
+            if (auto status = TakeStandardInput("find", in, err, inputBytes))
+                return *status;
+            if (!settings.output)
+                settings.output = std::string(kStandardInputStem) + ".kalvo.txt";
+            inputCopy = ChooseFindCopy(*settings.output, inputBytes);
+            findInput = inputCopy.path;
+        }
+        const std::string& fasta = findInput;
         findText = ParameterText(fasta, settings);
         if (settings.writeParams) {
             const std::string& target = *settings.writeParams;
@@ -842,8 +1053,25 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
                     return UsageError(err, "--write-params " + Quote(target) + " is " + named + " (" + Quote(path) +
                                                "); one would overwrite the other");
             }
+        }
+        if (!inputCopy.path.empty()) {
+            if (!inputCopy.exists) {
+                if (auto problem = CreateWithBytes(inputCopy.path, inputBytes)) {
+                    err << "kalvo: cannot save standard input as " << Quote(inputCopy.path) << ": " << *problem
+                        << "\n";
+                    return kExitRefused;
+                }
+                createdInputCopy = inputCopy.path;
+            }
+            err << "kalvo: standard input " << (inputCopy.exists ? "is the same as " : "saved as ")
+                << Quote(inputCopy.path) << "\n" << std::flush;
+        }
+        if (settings.writeParams) {
+            const std::string& target = *settings.writeParams;
             if (auto problem = ReplaceWhole(target, findText)) {
                 err << "kalvo: cannot write parameter file " << Quote(target) << ": " << *problem << "\n";
+                if (!createdInputCopy.empty())
+                    std::filesystem::remove(createdInputCopy);
                 return kExitRefused;
             }
             findName = target;
@@ -861,7 +1089,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         progressLine.Clear();
         err << "kalvo: run " << run.index + 1 << " of " << run.total << ": ";
         if (find && run.parameterFile.empty())
-            err << "find " << Quote(operands.front());
+            err << "find " << Quote(findInput);
         else
             err << "parameter file '" << run.parameterFile << "'";
         err << ", seed " << run.seed << "\n" << std::flush;
@@ -902,6 +1130,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         result = RunBatchCommand(info->command, frontEnd, options);
     }
     progressLine.Clear();
+    // A copy no report or parameter file names is of no use: a refused find leaves nothing behind.
+    if (!createdInputCopy.empty() && result.runsDone == 0 && findName.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(createdInputCopy, ec);
+    }
     if (result.askedForRunCount)
         return kExitUsage;
     return result.runsRefused > 0 || result.cancelled ? kExitRefused : kExitSuccess;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/standard_input.h"
+
 namespace kalvo {
 
 // Exit statuses of the program.
@@ -13,7 +15,9 @@ inline constexpr int kExitUsage = 2;    // bad arguments, or no number of runs t
 
 // Runs `kalvo` with the arguments that follow the program name. Stdout gets
 // only help, the version and "Finished!"; everything else goes to `err`.
-// Progress is drawn on `err` only when it is a terminal.
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal);
+// Progress is drawn on `err` only when it is a terminal. `in` is read only for
+// the FASTA file `-` of find and discover.
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                   const StandardInput& in = {});
 
 }  // namespace kalvo

@@ -15,7 +15,8 @@ int main(int argc, char** argv)
     // last guard, so that nothing ends in an abort and a core dump.
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-        return kalvo::RunCommandLine(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+        const kalvo::StandardInput in{&std::cin, isatty(STDIN_FILENO) != 0};
+        return kalvo::RunCommandLine(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0, in);
     } catch (const std::bad_alloc&) {
         std::cerr << "kalvo: out of memory\n";
     } catch (const std::exception& e) {

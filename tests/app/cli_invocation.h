@@ -22,4 +22,15 @@ inline Invocation Kalvo(const std::vector<std::string>& args)
     return Invocation{status, out.str(), err.str()};
 }
 
+// As above, with `input` piped into standard input (or typed at a terminal: the program must not read it).
+inline Invocation KalvoWithInput(const std::vector<std::string>& args, const std::string& input,
+                                 bool inputIsTerminal = false)
+{
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunCommandLine(args, out, err, false, StandardInput{&in, inputIsTerminal});
+    return Invocation{status, out.str(), err.str()};
+}
+
 }  // namespace kalvo::testing

@@ -49,6 +49,86 @@ TEST(CommandLineHelp, ProgramAndEachCommandListOptionsAndKeysOnStdout)
     EXPECT_THAT(Kalvo({"--version"}).out, StartsWith("kalvo 1."));
 }
 
+TEST(CommandLineHelp, EveryHelpShowsTheVersionAndEveryShortFormWithinEightyColumns)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"find", "--help"}, {"discover", "--help"}, {"run", "--help"}, {"repeat", "--help"},
+             {"batch", "--help"}}) {
+        SCOPED_TRACE(args.front());
+        const std::string help = Kalvo(args).out;
+        std::istringstream lines(help);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_LE(line.size(), 80u) << line;
+        // The usage lines name every option the command takes.
+        const auto usageAt = help.find("usage:");
+        const std::string usage = help.substr(usageAt, help.find("\n\n", usageAt) - usageAt);
+        for (const char* item : {"--version", "--help", "[--seed S]", "[-j N]", "[-q]"})
+            EXPECT_THAT(usage, HasSubstr(item));
+        EXPECT_THAT(help, HasSubstr("-j, --jobs N"));
+        EXPECT_THAT(help, HasSubstr("-q, --quiet"));
+    }
+    const std::string find = Kalvo({"find", "--help"}).out;
+    for (const char* item : {"-w W [-n N]", "[-o PATH]", "[--logo-reverse]", "-w, --width W", "-n, --iterations N",
+                             "-o, --output PATH", "out.input.fa"})
+        EXPECT_THAT(find, HasSubstr(item));
+    const std::string discover = Kalvo({"discover", "--help"}).out;
+    for (const char* item : {"[-o DIR]", "[--force]", "-o, --output-dir DIR", "stdin.kalvo", "DIR/input.fa"})
+        EXPECT_THAT(discover, HasSubstr(item));
+    for (const char* command : {"find", "discover", "run"})
+        EXPECT_EQ(Kalvo({command, "--version"}).out, Kalvo({"--version"}).out);
+}
+
+TEST(CommandLineOptions, ShortFormsActAsTheirLongForms)
+{
+    TinyInputs in;
+    const std::string fasta = in.dir().File("seqs.fa");
+    // find: the same parameter file and the same report block, whichever forms are used.
+    const std::string report = in.dir().File("out.txt");
+    const Invocation shortForms = Kalvo({"find", fasta, "-w", "6", "-n8", "-o", report, "-j", "2", "-q",
+                                         "--write-params", in.dir().File("short.params"), "--seed", "3"}, true);
+    const Invocation longForms = Kalvo({"find", fasta, "--width=6", "--iterations", "8", "--output", report,
+                                        "--jobs=2", "--quiet", "--write-params", in.dir().File("long.params"),
+                                        "--seed", "3"}, true);
+    ASSERT_EQ(shortForms.status, 0) << shortForms.err;
+    ASSERT_EQ(longForms.status, 0) << longForms.err;
+    EXPECT_THAT(shortForms.err, Not(HasSubstr("iteration")));  // -q silences the progress line
+    EXPECT_EQ(ReadBytes(in.dir().File("short.params")), ReadBytes(in.dir().File("long.params")));
+    const std::string reports = ReadBytes(report);
+    ASSERT_EQ(CountReports(reports), 2);
+    EXPECT_EQ(reports.substr(0, reports.size() / 2), reports.substr(reports.size() / 2));
+
+    // discover: the same files.
+    const std::string a = in.dir().File("a.kalvo");
+    const std::string b = in.dir().File("b.kalvo");
+    ASSERT_EQ(Kalvo({"discover", fasta, "-w", "6", "-w7", "-n", "10", "-o", a, "-j", "2", "-q", "--restarts", "1",
+                     "--motifs", "1"}).status, 0);
+    ASSERT_EQ(Kalvo({"discover", fasta, "--width", "6", "--width=7", "--iterations=10", "--output-dir", b, "--jobs",
+                     "2", "--quiet", "--restarts", "1", "--motifs", "1"}).status, 0);
+    for (const char* file : {"summary.json", "sites.tsv", "runs/r1-w7-0.params"})
+        EXPECT_EQ(ReadBytes(a + "/" + file), ReadBytes(b + "/" + file)) << file;
+
+    // run, repeat and batch take -j and -q too.
+    const std::string params = in.Params("p.params", in.dir().File("run.txt"));
+    EXPECT_EQ(Kalvo({"run", params, "-j", "1", "-q", "--seed", "2"}, true).err,
+              Kalvo({"run", params, "--jobs", "1", "--quiet", "--seed", "2"}, true).err);
+
+    // `-` alone is a file (standard input); after `--` every word is one.
+    EXPECT_THAT(Kalvo({"find", "-w", "6", "-o", report, "--", "-n"}).err, HasSubstr("sequence file '-n'"));
+    for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"find", fasta, "-w", "6", "-x"}, "kalvo: unknown option '-x'"},
+             {{"find", fasta, "-w", "6", "-qx"}, "kalvo: unknown option '-qx'"},
+             {{"find", fasta, "-w"}, "kalvo: -w needs a value"},
+             {{"find", fasta, "-w0"}, "kalvo: -w takes a whole number of at least 1, not '0'"},
+             {{"discover", fasta, "-j", "0"}, "kalvo: -j takes a whole number from 1 to 1024, not '0'"},
+             {{"discover", fasta, "--jobs=0"}, "kalvo: --jobs takes a whole number from 1 to 1024, not '0'"},
+             {{"run", params, "-o", "x"}, "kalvo: option '-o' belongs to `kalvo find` and `kalvo discover`"},
+             {{"run", params, "-w8"}, "kalvo: option '-w' belongs to `kalvo find` and `kalvo discover`"}}) {
+        const Invocation k = Kalvo(args);
+        EXPECT_EQ(k.status, 2) << message;
+        EXPECT_THAT(k.err, StartsWith(message + "\nusage:"));
+    }
+}
+
 TEST(CommandLineUsage, MistakesExitTwoWithAMessageOnStderrOnly)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

@@ -65,6 +65,29 @@ TEST(DiscoverCommand, PrintsTheRankedMotifsAndEveryRestartRepeatsWithRun)
     EXPECT_THAT(loose.err, HasSubstr("kalvo: warning: sequence file '" + tabbed + "': sequence line 2 holds blanks or tabs"));
 }
 
+TEST(DiscoverCommand, StandardInputIsKeptInTheFolderThatRepeatsTheDiscovery)
+{
+    const TempDir dir;
+    const std::string sequences = MakeSet(45, 120, true, 5).fasta;
+    const WorkingDirectory inDir(dir.path());
+    const Invocation discover = KalvoWithInput({"discover", "-", "-w", "10", "--restarts", "2", "-n", "100",
+                                                "--motifs", "1", "-j", "2"}, sequences);
+    ASSERT_EQ(discover.status, 0) << discover.err;
+    EXPECT_THAT(discover.err, HasSubstr("standard input (saved as 'stdin.kalvo/input.fa') into 'stdin.kalvo'"));
+    EXPECT_EQ(ReadBytes("stdin.kalvo/input.fa"), sequences);
+    const auto summary = nlohmann::json::parse(ReadBytes("stdin.kalvo/summary.json"));
+    EXPECT_EQ(summary["parameters"]["input"], "stdin.kalvo/input.fa");
+
+    // The copy repeats the whole discovery, in the same folder too.
+    const std::string sites = ReadBytes("stdin.kalvo/sites.tsv");
+    ASSERT_FALSE(sites.empty());
+    const Invocation again = Kalvo({"discover", "stdin.kalvo/input.fa", "-w", "10", "--restarts", "2", "-n", "100",
+                                    "--motifs", "1", "-o", "stdin.kalvo", "--force", "-q"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(ReadBytes("stdin.kalvo/sites.tsv"), sites);
+    EXPECT_EQ(ReadBytes("stdin.kalvo/input.fa"), sequences);
+}
+
 TEST(DiscoverCommand, BadOptionsAreUsageErrorsThatNameTheOption)
 {
     const TinyInputs in;

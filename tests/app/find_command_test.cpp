@@ -10,6 +10,7 @@
 namespace kalvo::testing {
 namespace {
 
+namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -118,6 +119,86 @@ TEST(FindCommand, AParameterFileThatCannotBeSavedStopsBeforeAnyRun)
     EXPECT_THAT(overwrite.err, StartsWith("kalvo: --write-params"));
     EXPECT_EQ(ReadBytes(fasta), sequences);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// The sequences of TinyInputs, as `gzip` writes them.
+constexpr char kGzipSequences[] =
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\x35\x8c\xb9\x0d\xc0\x40\x0c\xc3\x7a\x6d\x93\xa7\x0e\x20\xa8"
+    "\xd0\x02\xda\xe4\xf6\x07\x62\xe5\xa9\x6c\x93\x84\xaf\xb5\x81\x72\xe2\x98\x62\x42\x4b\x74\x07\xae\xb5"
+    "\xc3\x2e\xfc\x6c\x77\xb9\xd1\xb8\x03\x4f\x5c\x32\xe8\x0d\x34\x9f\xea\x4e\xe8\x47\xb4\xa3\x5e\xd4\xe4"
+    "\xb8\x01\xfd\xe3\xa0\x52\x70\x00\x00\x00";
+
+TEST(StandardInputAsFasta, FindSavesItBesideTheReportAndItsRunsRepeatFromTheCopy)
+{
+    const TinyInputs in;
+    const std::string sequences = ReadBytes(in.dir().File("seqs.fa"));
+    const std::string report = in.dir().File("out.txt");
+    const std::string written = in.dir().File("w.params");
+    const Invocation find = KalvoWithInput({"find", "-", "-w", "6", "-n", "8", "-o", report, "--repeats", "2",
+                                            "--write-params", written, "--seed", "7", "-j", "2"}, sequences);
+    ASSERT_EQ(find.status, 0) << find.err;
+    const std::string copy = in.dir().File("out.input.fa");
+    EXPECT_EQ(ReadBytes(copy), sequences);
+    EXPECT_THAT(find.err, StartsWith("kalvo: standard input saved as '" + copy + "'\n"));
+    EXPECT_THAT(ReadBytes(written), StartsWith("-i\n" + copy + "\n-o\n" + report + "\n"));
+    const std::string reports = ReadBytes(report);
+    ASSERT_EQ(CountReports(reports), 2);
+    EXPECT_THAT(reports, HasSubstr(copy));
+    // Both runs, repeated from the written parameter file, append the same bytes again.
+    EXPECT_EQ(Kalvo({"repeat", written, "--seed", "7"}).status, 0);
+    EXPECT_EQ(ReadBytes(report), reports + reports);
+
+    // The same input again reuses the copy; other input never replaces it, and gzip data is saved as it came.
+    EXPECT_THAT(KalvoWithInput({"find", "-", "-w6", "-n8", "-o", report}, sequences).err,
+                StartsWith("kalvo: standard input is the same as '" + copy + "'\n"));
+    const std::string other = ">x\nACGTACGTACGTAC\n";
+    EXPECT_EQ(KalvoWithInput({"find", "-", "-w6", "-n8", "-o", report}, other).status, 0);
+    EXPECT_EQ(ReadBytes(in.dir().File("out.input-2.fa")), other);
+    const std::string gzip(kGzipSequences, sizeof kGzipSequences - 1);
+    EXPECT_EQ(KalvoWithInput({"find", "-", "-w6", "-n8", "-o", report}, gzip).status, 0);
+    EXPECT_EQ(ReadBytes(in.dir().File("out.input.fa.gz")), gzip);
+    EXPECT_EQ(ReadBytes(copy), sequences);
+    EXPECT_EQ(CountReports(ReadBytes(report)), 7);
+}
+
+TEST(StandardInputAsFasta, RefusalsReadNoTerminalAndLeaveNoFileBehind)
+{
+    const TinyInputs in;
+    const std::string sequences = ReadBytes(in.dir().File("seqs.fa"));
+    const std::string report = in.dir().File("out.txt");
+    const std::string copy = in.dir().File("out.input.fa");
+    const std::string folder = in.dir().File("found");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"find", "-", "-w", "6", "-o", report}, {"discover", "-", "-w", "6", "-o", folder}}) {
+        SCOPED_TRACE(args.front());
+        const Invocation terminal = KalvoWithInput(args, sequences, true);
+        EXPECT_EQ(terminal.status, 2);
+        EXPECT_THAT(terminal.err, StartsWith("kalvo: " + args.front() +
+                                             " - reads the FASTA file from standard input, which is a terminal"));
+        const Invocation empty = KalvoWithInput(args, "");
+        EXPECT_EQ(empty.status, 1);
+        EXPECT_EQ(empty.err, "kalvo: standard input is empty: pipe a FASTA file into kalvo, or name the file\n");
+        // Input the run refuses: the copy nobody names is removed again.
+        const Invocation refused = KalvoWithInput(args, "not a FASTA file\n");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_THAT(refused.err, HasSubstr("input.fa"));
+        EXPECT_FALSE(fs::exists(copy));
+        EXPECT_FALSE(fs::exists(report));
+        EXPECT_FALSE(fs::exists(folder));
+    }
+    // The saved settings may not be the copy itself.
+    const Invocation overwrite =
+        KalvoWithInput({"find", "-", "-w", "6", "-o", report, "--write-params", copy}, sequences);
+    EXPECT_EQ(overwrite.status, 2);
+    EXPECT_THAT(overwrite.err, StartsWith("kalvo: --write-params '" + copy + "' is the FASTA file"));
+    EXPECT_FALSE(fs::exists(copy));
+    // A folder's saved input of other data is never replaced, not even with --force.
+    fs::create_directory(folder);
+    const std::string earlier = in.dir().Write("found/input.fa", ">e\nACGTACGTACGT\n");
+    const Invocation other = KalvoWithInput({"discover", "-", "-o", folder, "--force"}, sequences);
+    EXPECT_EQ(other.status, 1);
+    EXPECT_THAT(other.err, HasSubstr("already holds 'input.fa', the saved input of another discovery"));
+    EXPECT_EQ(ReadBytes(earlier), ">e\nACGTACGTACGT\n");
 }
 
 TEST(FindCommand, HelpListsEveryFlagWithItsDefault)
