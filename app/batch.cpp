@@ -318,9 +318,12 @@ RunResult ComputeRun(const PlannedRun& run, const std::optional<std::string>& pa
             result.outputPath = sampler.m_outputPath;
             if (wantSummary || !extras.formats.empty()) {
                 RunSummary summary = SummarizeRun(sampler);
+                // Motifs are named by their run's number over the batch, so that the files of one batch merge.
+                ExportOptions options = extras.options;
+                options.runNumber = run.index + 1;
                 // Composed here, on the worker; only the writing waits for the run's turn.
                 for (ExportFormat format : extras.formats)
-                    result.extras.emplace_back(format, ComposeExport(format, summary, extras.options));
+                    result.extras.emplace_back(format, ComposeExport(format, summary, options));
                 if (wantSummary)
                     result.summary = std::move(summary);
             }

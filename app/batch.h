@@ -49,7 +49,7 @@ struct PlannedStep {
 // Files each run writes next to its report file, in these formats.
 struct ExtraOutputs {
     std::vector<ExportFormat> formats;  // empty: the report block only
-    ExportOptions options;
+    ExportOptions options;              // each run's number over the batch replaces options.runNumber
 };
 
 // Where a run writes a format: the report file's name with its extension

@@ -133,7 +133,8 @@ std::string PairJson(const GroupNode& group)
                          {"counts", InlineObject(cells)}});
 }
 
-std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, std::size_t position)
+std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const std::string& name,
+                      std::size_t position)
 {
     const std::string indent = "    ";
     std::vector<std::string> matrix;
@@ -149,6 +150,7 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, std::
     return ObjectText(
         {{"rank", IntText(motif.rank)},
          {"id", JsonString(id)},
+         {"name", JsonString(name)},
          {"consensus", JsonString(motif.consensus)},
          {"width", IntText(motif.width)},
          {"evalue", JsonString(FormatEValue(motif.log10EValue))},
@@ -276,6 +278,15 @@ std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery)
     return ids;
 }
 
+std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery)
+{
+    const std::string stem = InputStem(discovery.settings.inputPath);
+    std::vector<std::string> names;
+    for (const DiscoveredMotif& motif : discovery.motifs)
+        names.push_back(stem + ".rank" + std::to_string(motif.rank));
+    return names;
+}
+
 std::string DiscoverCommand(const DiscoverSettings& settings)
 {
     std::string out = "kalvo discover " + ShellQuoted(settings.inputPath);
@@ -296,15 +307,16 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
 {
     const DiscoverSettings& settings = discovery.settings;
     const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    const std::vector<std::string> names = DiscoveryMotifNames(discovery);
     std::vector<std::string> motifs;
     for (std::size_t i = 0; i < discovery.motifs.size(); ++i)
-        motifs.push_back(MotifJson(discovery.motifs[i], ids[i], i));
+        motifs.push_back(MotifJson(discovery.motifs[i], ids[i], names[i], i));
     std::vector<std::string> restarts;
     for (const RestartRecord& restart : discovery.restarts)
         restarts.push_back(RestartJson(restart));
     const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
     return ObjectText(
-               {{"schema", "1"},
+               {{"schema", IntText(kDiscoveryJsonSchema)},
                 {"program", JsonString("kalvo")},
                 {"version", JsonString(settings.programVersion)},
                 {"command", JsonString(DiscoverCommand(settings))},
@@ -363,6 +375,7 @@ std::string SitesBed(const Discovery& discovery)
 std::string DiscoveryMeme(const Discovery& discovery)
 {
     const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    const std::vector<std::string> names = DiscoveryMotifNames(discovery);
     // Every motif is scored against the background of the targets; with no motif there is none to name.
     std::string out = discovery.motifs.empty()
                           ? MemeHeader({0.25, 0.25, 0.25, 0.25}, discovery.settings.bothStrands,
@@ -371,7 +384,7 @@ std::string DiscoveryMeme(const Discovery& discovery)
                                        "from the target sequences");
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
         const DiscoveredMotif& motif = discovery.motifs[m];
-        out += MemeMatrix(motif.model, ids[m], motif.consensus, static_cast<int>(motif.sites.size()),
+        out += MemeMatrix(motif.model, ids[m], names[m], static_cast<int>(motif.sites.size()),
                           FormatEValue(motif.log10EValue));
     }
     return out;
@@ -380,11 +393,10 @@ std::string DiscoveryMeme(const Discovery& discovery)
 std::string DiscoveryJaspar(const Discovery& discovery)
 {
     const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    const std::vector<std::string> names = DiscoveryMotifNames(discovery);
     std::string out;
-    for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
-        const DiscoveredMotif& motif = discovery.motifs[m];
-        out += JasparCounts(motif.model, ids[m], motif.consensus.empty() ? std::string("motif") : motif.consensus);
-    }
+    for (std::size_t m = 0; m < discovery.motifs.size(); ++m)
+        out += JasparCounts(discovery.motifs[m].model, ids[m], names[m]);
     return out;
 }
 

@@ -22,6 +22,13 @@ std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery);
 // the matrix formats (no blanks, never empty) and distinct.
 std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery);
 
+// Where each motif came from, in rank order, as the matrix formats' second
+// name: the input file's stem and the rank, "peaks.rank1".
+std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery);
+
+// The version of summary.json's layout, its "schema" member; raised when members are added, change meaning or go.
+inline constexpr int kDiscoveryJsonSchema = 2;
+
 // Everything the discovery found, with the settings, the command and every restart's seed.
 std::string DiscoverySummaryJson(const Discovery& discovery);
 
@@ -31,10 +38,10 @@ std::string SitesTable(const Discovery& discovery);
 // BED6 of the called sites, in the order of SitesTable; genome coordinates where a target's name gives them.
 std::string SitesBed(const Discovery& discovery);
 
-// All motifs in MEME minimal format, nsites the called sites and E their E-value.
+// All motifs in MEME minimal format: id and name as above, nsites the called sites and E their E-value.
 std::string DiscoveryMeme(const Discovery& discovery);
 
-// All motifs as JASPAR counts.
+// All motifs as JASPAR counts, under ">id name".
 std::string DiscoveryJaspar(const Discovery& discovery);
 
 // The `kalvo discover` command that repeats the discovery (the output folder aside), shell-quoted.

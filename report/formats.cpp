@@ -76,12 +76,6 @@ std::array<double, 4> RowShares(const std::array<int, 4>& counts, const std::arr
     return shares;
 }
 
-// The matrix's name in every format: the consensus, which is also the report's.
-std::string MotifName(const RunSummary& summary)
-{
-    return summary.consensus.empty() ? std::string("motif") : summary.consensus;
-}
-
 bool IsDigits(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -272,8 +266,11 @@ std::string MemeMatrix(const RunSummary& summary, std::string_view id, std::stri
     if (summary.numSites == 0)
         out += "# no sites were found: every row is the background letter frequencies\n";
     out += "\nletter-probability matrix: alength= 4 w= " + std::to_string(summary.width) +
-           " nsites= " + std::to_string(nsites) + " E= ";
-    out += evalue;
+           " nsites= " + std::to_string(nsites);
+    if (!evalue.empty()) {
+        out += " E= ";
+        out += evalue;
+    }
     out += "\n";
     for (const std::array<double, 4>& shares : MemeRows(summary)) {
         for (double share : shares) {
@@ -286,11 +283,41 @@ std::string MemeMatrix(const RunSummary& summary, std::string_view id, std::stri
     return out;
 }
 
-std::string MemeMotif(const RunSummary& summary)
+std::string InputStem(std::string_view path)
 {
+    if (path == "-")
+        return "stdin";
+    if (const auto slash = path.find_last_of('/'); slash != std::string_view::npos)
+        path.remove_prefix(slash + 1);
+    if (path.ends_with(".gz"))
+        path.remove_suffix(3);
+    // A leading dot starts a hidden file's name, not an extension.
+    if (const auto dot = path.find_last_of('.'); dot != std::string_view::npos && dot > 0)
+        path = path.substr(0, dot);
+    std::string stem(path);
+    for (char& c : stem) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                          c == '_' || c == '-';
+        if (!kept)
+            c = '_';
+    }
+    return stem.empty() ? std::string("input") : stem;
+}
+
+MotifLabel RunMotifLabel(const RunSummary& summary, std::int64_t runNumber)
+{
+    const std::string run = "run" + std::to_string(runNumber);
+    // The consensus is letters of A, C, G and T, so the id stays one word.
+    return {run + "-" + (summary.consensus.empty() ? std::string("motif") : summary.consensus),
+            InputStem(summary.inputPath) + "." + run};
+}
+
+std::string MemeMotif(const RunSummary& summary, std::int64_t runNumber)
+{
+    const MotifLabel label = RunMotifLabel(summary, runNumber);
     return MemeHeader(summary.bgFreq, summary.bothStrands,
                       "from " + (summary.backgroundPath.empty() ? std::string("the sequences") : summary.backgroundPath)) +
-           MemeMatrix(summary, MotifName(summary), "kalvo", summary.numSites, "0");
+           MemeMatrix(summary, label.id, label.name, summary.numSites, "");
 }
 
 std::string JasparCounts(const RunSummary& summary, std::string_view id, std::string_view name)
@@ -316,12 +343,17 @@ std::string JasparCounts(const RunSummary& summary, std::string_view id, std::st
     return out;
 }
 
-std::string JasparCounts(const RunSummary& summary) { return JasparCounts(summary, MotifName(summary), "kalvo"); }
+std::string JasparCounts(const RunSummary& summary, std::int64_t runNumber)
+{
+    const MotifLabel label = RunMotifLabel(summary, runNumber);
+    return JasparCounts(summary, label.id, label.name);
+}
 
-std::string TransfacMatrix(const RunSummary& summary)
+std::string TransfacMatrix(const RunSummary& summary, std::int64_t runNumber)
 {
     constexpr std::size_t kField = 7;
-    std::string out = "ID  " + MotifName(summary) + "\nXX\nBF  kalvo\nXX\nP0";
+    const MotifLabel label = RunMotifLabel(summary, runNumber);
+    std::string out = "ID  " + label.id + "\nXX\nNA  " + label.name + "\nXX\nBF  kalvo\nXX\nP0";
     for (char letter : kLetters)
         out += RightAligned(std::string(1, letter), kField);
     out += "\n";
@@ -451,11 +483,14 @@ std::string BedSites(const RunSummary& summary)
     return out;
 }
 
-std::string JsonReport(const RunSummary& summary, std::string_view programVersion)
+std::string JsonReport(const RunSummary& summary, std::string_view programVersion, std::int64_t runNumber)
 {
+    const MotifLabel label = RunMotifLabel(summary, runNumber);
     std::string out = "{\n";
+    out += "  \"schema\": " + std::to_string(kRunJsonSchema) + ",\n";
     out += "  \"program\": \"kalvo\",\n";
     out += "  \"version\": " + JsonString(programVersion) + ",\n";
+    out += "  \"run\": " + std::to_string(runNumber) + ",\n";
     out += "  \"seed\": " + std::to_string(summary.seed) + ",\n";
     out += "  \"parameters\": {\n";
     out += "    \"parameterFile\": " + JsonOptionalString(summary.parameterPath) + ",\n";
@@ -494,6 +529,8 @@ std::string JsonReport(const RunSummary& summary, std::string_view programVersio
     out += "  \"numSites\": " + std::to_string(summary.numSites) + ",\n";
 
     out += "  \"motif\": {\n";
+    out += "    \"id\": " + JsonString(label.id) + ",\n";
+    out += "    \"name\": " + JsonString(label.name) + ",\n";
     out += "    \"width\": " + std::to_string(summary.width) + ",\n";
     out += "    \"consensus\": " + JsonString(summary.consensus) + ",\n";
     out += "    \"columns\": [";
@@ -551,15 +588,15 @@ std::string ComposeExport(ExportFormat format, const RunSummary& summary, const 
 {
     switch (format) {
     case ExportFormat::Meme:
-        return MemeMotif(summary);
+        return MemeMotif(summary, options.runNumber);
     case ExportFormat::Jaspar:
-        return JasparCounts(summary);
+        return JasparCounts(summary, options.runNumber);
     case ExportFormat::Transfac:
-        return TransfacMatrix(summary);
+        return TransfacMatrix(summary, options.runNumber);
     case ExportFormat::Bed:
         return BedSites(summary);
     case ExportFormat::Json:
-        return JsonReport(summary, options.programVersion);
+        return JsonReport(summary, options.programVersion, options.runNumber);
     case ExportFormat::Svg: {
         LogoOptions logo;
         logo.reverseComplement = options.logoReverse;

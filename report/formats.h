@@ -1,6 +1,7 @@
 // report/formats.h: the reported best state in the file formats other motif tools read.
 #pragma once
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,24 +27,38 @@ std::string_view ExportFormatSuffix(ExportFormat format);
 struct ExportOptions {
     bool logoReverse = false;    // the logo shows the motif as seen on the other strand
     std::string programVersion;  // recorded in the JSON document
+    std::int64_t runNumber = 1;  // the run's place in its batch, from 1: part of the motif's name
 };
 
+// What the matrix formats call a run's motif. Files of one batch are merged
+// (Tomtom, motif databases), so the id is unique within the batch, and the
+// name says where the motif came from. Both are single words.
+struct MotifLabel {
+    std::string id;    // "run3-TGTGACA": the run's number and the consensus
+    std::string name;  // "crp0.run3": the input file's stem and the run's number
+};
+MotifLabel RunMotifLabel(const RunSummary& summary, std::int64_t runNumber);
+
+// The version of the JSON document's layout, its "schema" member; raised when members are added, change meaning or go.
+inline constexpr int kRunJsonSchema = 2;
+
 // MEME motif format, version 4: background, strands and the matrix of shares.
-// Without sites the rows are the background frequencies, and a comment says so.
-std::string MemeMotif(const RunSummary& summary);
+// No E-value: a run computes none. Without sites the rows are the background
+// frequencies, and a comment says so.
+std::string MemeMotif(const RunSummary& summary, std::int64_t runNumber = 1);
 
-// JASPAR counts: a ">ID name" line, then one "A [ ... ]" row per letter.
-std::string JasparCounts(const RunSummary& summary);
+// JASPAR counts: a ">id name" line, then one "A [ ... ]" row per letter.
+std::string JasparCounts(const RunSummary& summary, std::int64_t runNumber = 1);
 
-// TRANSFAC matrix: ID and BF lines, P0 rows of counts with the consensus letter, "XX", "//".
-std::string TransfacMatrix(const RunSummary& summary);
+// TRANSFAC matrix: ID, NA and BF lines, P0 rows of counts with the consensus letter, "XX", "//".
+std::string TransfacMatrix(const RunSummary& summary, std::int64_t runNumber = 1);
 
 // BED6, one line per site in report order. A sequence named chrom:start-end
 // (bedtools getfasta, samtools faidx) places its sites on that chromosome.
 std::string BedSites(const RunSummary& summary);
 
-// Everything the report block says, plus the parameters, the seed and the version.
-std::string JsonReport(const RunSummary& summary, std::string_view programVersion);
+// Everything the report block says, plus the schema, the parameters, the seed, the version and the motif's label.
+std::string JsonReport(const RunSummary& summary, std::string_view programVersion, std::int64_t runNumber = 1);
 
 // The file content of one format.
 std::string ComposeExport(ExportFormat format, const RunSummary& summary, const ExportOptions& options);
@@ -67,6 +82,11 @@ int BedScore(double logScore, double bestLogScore);
 
 // --- pieces of the formats, shared with the files of a discovery ---
 
+// An input path as one word for motif names: the file name without folders,
+// ".gz" and its extension; a byte other than a letter, digit, '.', '_' or '-'
+// becomes '_'. "-" (standard input) is "stdin"; nothing left is "input".
+std::string InputStem(std::string_view path);
+
 // Fixed-point text with this many decimals, in the C locale whatever the process locale is.
 std::string FixedText(double value, int decimals);
 
@@ -86,7 +106,8 @@ std::vector<std::array<double, 4>> MemeRows(const RunSummary& summary);
 std::string MemeHeader(const std::array<double, 4>& bgFreq, bool bothStrands, std::string_view backgroundNote);
 
 // One MEME motif after the opening or another motif: "MOTIF id altName", the
-// matrix line with nsites and E, the rows of MemeRows, a blank line. altName may be empty.
+// matrix line with nsites and E, the rows of MemeRows, a blank line. altName
+// may be empty; so may evalue, and the line then has no "E=" (the format makes it optional).
 std::string MemeMatrix(const RunSummary& summary, std::string_view id, std::string_view altName, int nsites,
                        std::string_view evalue);
 

@@ -54,7 +54,7 @@ TEST(ExtraOutputs, EachFormatLandsBesideTheReportAndDescribesItsBlock)
     const std::size_t sites = SiteLines(files.at("out.txt"));
     ASSERT_GT(sites, 0u);
     EXPECT_EQ(SplitLines(files.at("out.bed")).size(), sites);
-    EXPECT_THAT(files.at("out.meme"), HasSubstr("nsites= " + std::to_string(sites) + " "));
+    EXPECT_THAT(files.at("out.meme"), HasSubstr("nsites= " + std::to_string(sites) + "\n"));
     EXPECT_THAT(files.at("out.json"), HasSubstr("\"numSites\": " + std::to_string(sites) + ",\n"));
     EXPECT_THAT(files.at("out.json"), HasSubstr("\"version\": \"1."));
     EXPECT_THAT(files.at("out.logo.svg"), HasSubstr("<svg"));
@@ -76,9 +76,14 @@ TEST(ExtraOutputs, SeveralRunsGetNumberedFilesAndJobsTwoWritesTheSameBytes)
     const auto one = find("1");
     EXPECT_EQ(one.size(), 1u + 3u * 6u);
     EXPECT_EQ(CountReports(one.at("out.txt")), 3);
-    for (int run = 1; run <= 3; ++run)
-        EXPECT_THAT(one.at("out.run" + std::to_string(run) + ".json"),
+    for (int run = 1; run <= 3; ++run) {
+        const std::string number = std::to_string(run);
+        EXPECT_THAT(one.at("out.run" + number + ".json"),
                     HasSubstr("\"seed\": " + std::to_string(RunSeed(8, run - 1)) + ",\n"));
+        // Each run's motif is named by its number over the batch, so merged files keep them apart.
+        EXPECT_THAT(one.at("out.run" + number + ".meme"), HasSubstr("\nMOTIF run" + number + "-"));
+        EXPECT_THAT(one.at("out.run" + number + ".meme"), HasSubstr(" seqs.run" + number + "\n"));
+    }
     EXPECT_EQ(find("2"), one);
 }
 

@@ -90,7 +90,7 @@ Discovery SmallDiscovery()
 TEST(SummaryJson, ParsesWithTheRankedMotifsTheirPairsAndEveryRestart)
 {
     const json doc = json::parse(DiscoverySummaryJson(SmallDiscovery()));
-    EXPECT_EQ(doc["schema"], 1);
+    EXPECT_EQ(doc["schema"], 2);
     EXPECT_EQ(doc["version"], "9.8.7");
     EXPECT_EQ(doc["command"], "kalvo discover peaks.fa --widths 7 --motifs 3 --restarts 8 --iterations 500 "
                               "--evalue 0.05 --seed 5");
@@ -101,6 +101,7 @@ TEST(SummaryJson, ParsesWithTheRankedMotifsTheirPairsAndEveryRestart)
     const json& first = doc["motifs"][0];
     EXPECT_EQ(first["rank"], 1);
     EXPECT_EQ(first["id"], "1-TGTGACA");
+    EXPECT_EQ(first["name"], "peaks.rank1");
     EXPECT_EQ(first["evalue"], "3.2e-15");
     EXPECT_EQ(first["log10_evalue"], -14.5);
     EXPECT_EQ(first["sites"], 3);
@@ -169,7 +170,7 @@ TEST(MatrixFiles, MemeHoldsEveryMotifWithItsIdCalledSitesAndEValue)
         std::string keyword, id, altName;
         std::istringstream(lines[i]) >> keyword >> id >> altName;
         ids.push_back(id);
-        EXPECT_EQ(altName, motif.consensus);
+        EXPECT_EQ(altName, "peaks.rank" + std::to_string(motif.rank));
         int width = 0, nsites = 0;
         char evalue[32] = {};
         ASSERT_EQ(std::sscanf(lines.at(i + 2).c_str(), "letter-probability matrix: alength= 4 w= %d nsites= %d E= %31s",
@@ -197,16 +198,16 @@ TEST(MatrixFiles, IdsWithBlanksOrTakenTwiceBecomeDistinctNames)
     discovery.motifs.push_back(discovery.motifs[1]);
     discovery.motifs.back().id.clear();
     EXPECT_EQ(DiscoveryMotifIds(discovery), (std::vector<std::string>{"same_id", "same_id-2", "motif-3"}));
-    EXPECT_THAT(DiscoveryMeme(discovery), HasSubstr("\nMOTIF same_id-2 CCGGAA\n"));
+    EXPECT_THAT(DiscoveryMeme(discovery), HasSubstr("\nMOTIF same_id-2 peaks.rank2\n"));
 }
 
 TEST(MatrixFiles, JasparHasAnIdLineAndFourCountRowsPerMotif)
 {
     const std::vector<std::string> lines = SplitLines(DiscoveryJaspar(SmallDiscovery()));
     ASSERT_EQ(lines.size(), 10u);
-    EXPECT_EQ(lines[0], ">1-TGTGACA TGTGACA");
+    EXPECT_EQ(lines[0], ">1-TGTGACA peaks.rank1");
     EXPECT_EQ(lines[3], "G [ 0 3 0 2 0 0 0 ]");
-    EXPECT_EQ(lines[5], ">2-CCGGAA CCGGAA");
+    EXPECT_EQ(lines[5], ">2-CCGGAA peaks.rank2");
     EXPECT_EQ(lines[9], "T [ 1 1 1 1 1 1 ]");
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -169,7 +170,7 @@ TEST_F(ExportOfARun, MatricesCountTheSitesAndMemeRowsSumToOne)
     std::string consensus;
     EXPECT_EQ(ReadJaspar(JasparCounts(s_summary), id), counts);
     EXPECT_EQ(ReadTransfac(TransfacMatrix(s_summary), consensus), counts);
-    EXPECT_EQ(id, s_summary.consensus);
+    EXPECT_EQ(id, "run1-" + s_summary.consensus);
     EXPECT_EQ(consensus, s_summary.consensus);
 }
 
@@ -196,6 +197,7 @@ TEST_F(ExportOfARun, BedLinesAreTheReportedSitesWithTheBestScoring1000)
 TEST_F(ExportOfARun, JsonParsesAndPrintsAsTheReportDoes)
 {
     const json doc = json::parse(JsonReport(s_summary, "9.8.7"));
+    EXPECT_EQ(doc["schema"], kRunJsonSchema);
     EXPECT_EQ(doc["version"], "9.8.7");
     EXPECT_EQ(doc["seed"], 1001);
     EXPECT_EQ(doc["parameters"]["width"], 22);
@@ -268,6 +270,55 @@ TEST(MemeWithoutSites, RowsAreTheBackgroundAndACommentSaysSo)
     EXPECT_EQ(strands, "+");
     EXPECT_EQ(nsites, 0);
     EXPECT_THAT(text, ::testing::HasSubstr("\n# no sites were found"));
+}
+
+// The "MOTIF id name" line, the ">id name" line, and the ID and NA lines, as "id name" each.
+std::vector<std::string> MatrixLabels(const RunSummary& summary, std::int64_t runNumber)
+{
+    ExportOptions options;
+    options.runNumber = runNumber;
+    std::vector<std::string> labels;
+    for (const std::string& line : SplitLines(ComposeExport(ExportFormat::Meme, summary, options)))
+        if (line.starts_with("MOTIF "))
+            labels.push_back(line.substr(6));
+    labels.push_back(SplitLines(ComposeExport(ExportFormat::Jaspar, summary, options)).at(0).substr(1));
+    const std::vector<std::string> transfac = SplitLines(ComposeExport(ExportFormat::Transfac, summary, options));
+    labels.push_back(transfac.at(0).substr(4) + " " + transfac.at(2).substr(4));
+    const json doc = json::parse(ComposeExport(ExportFormat::Json, summary, options));
+    labels.push_back(doc["motif"]["id"].get<std::string>() + " " + doc["motif"]["name"].get<std::string>());
+    return labels;
+}
+
+TEST(MotifNames, EveryFormatNamesARunByItsNumberInTheBatchAndItsInputFile)
+{
+    RunSummary summary = Summary({">a"}, {20});
+    summary.inputPath = "data/my peaks;v2.fa.gz";
+    std::set<std::string> ids;
+    for (std::int64_t run = 1; run <= 3; ++run) {
+        const std::string label = "run" + std::to_string(run) + "-AAAA my_peaks_v2.run" + std::to_string(run);
+        EXPECT_EQ(MatrixLabels(summary, run), std::vector<std::string>(4, label));
+        ids.insert(Words(label).at(0));
+    }
+    EXPECT_EQ(ids.size(), 3u);  // merged files of one batch keep the runs apart
+}
+
+TEST(MotifNames, InputStemIsOneWordWhateverThePath)
+{
+    EXPECT_EQ(InputStem("/x/y/crp0.fa"), "crp0");
+    EXPECT_EQ(InputStem("peaks.v2.fasta.gz"), "peaks.v2");
+    EXPECT_EQ(InputStem("-"), "stdin");
+    EXPECT_EQ(InputStem("dir/"), "input");
+    EXPECT_EQ(InputStem("caf\xc3\xa9 \t1.fa"), "caf____1");
+}
+
+TEST(MemeEValue, ARunWritesNoEValueForItComputesNone)
+{
+    RunSummary summary = Summary({">a"}, {20});
+    summary.numSites = 1;
+    summary.counts = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    const std::string text = MemeMotif(summary, 2);
+    EXPECT_THAT(text, ::testing::HasSubstr("\nletter-probability matrix: alength= 4 w= 4 nsites= 1\n"));
+    EXPECT_THAT(text, ::testing::Not(::testing::HasSubstr("E=")));
 }
 
 TEST(BedCoordinates, IntervalNamesOfBedtoolsAndSamtoolsAreToldApartByTheLength)
