@@ -8,22 +8,9 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
-missing=()
-for tool in cmake g++ make; do
-  command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
-done
 # The format tests read Kalvo's files with Biopython and bedtools, as users do.
-for package in zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev qt6-base-dev qt6-svg-dev \
-  python3 python3-biopython bedtools; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  echo "tests: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash tools/install_missing.sh tests cmake=cmake g++=g++ make=make zlib1g-dev libgtest-dev libgmock-dev \
+  libbenchmark-dev nlohmann-json3-dev qt6-base-dev qt6-svg-dev python3 python3-biopython bedtools
 
 jobs="$(nproc 2>/dev/null || echo 2)"
 echo "tests: building in build/"

@@ -17,17 +17,7 @@ case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 out_form="${out%.png}-form.png"
 out_analysis="${out%.png}-analysis.png"
 
-missing=()
-command -v Xvfb >/dev/null 2>&1 || missing+=(xvfb)
-command -v import >/dev/null 2>&1 || missing+=(imagemagick)
-command -v xdotool >/dev/null 2>&1 || missing+=(xdotool)
-if ((${#missing[@]})); then
-  echo "screenshot: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash "$root/tools/install_missing.sh" screenshot Xvfb=xvfb import=imagemagick xdotool=xdotool
 
 program="$build/app/gui/kalvo-desktop"
 if [ ! -x "$program" ]; then
