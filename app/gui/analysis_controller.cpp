@@ -47,7 +47,9 @@ AnalysisForm FormOf(const AnalysisRequest& request)
     form.restarts = settings.restarts;
     form.iterations = settings.iterations;
     form.bothStrands = settings.bothStrands;
+    form.oneSite = settings.oneSite;
     form.mask = settings.mask;
+    form.evalue = QString::number(settings.evalueThreshold, 'g', 17);
     form.seed = QString::number(settings.seed);
     return form;
 }

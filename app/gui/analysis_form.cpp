@@ -6,6 +6,7 @@
 
 #include "app/batch.h"
 #include "discover/discover.h"
+#include "util/number_text.h"
 
 namespace kalvo {
 namespace {
@@ -95,7 +96,15 @@ std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QStrin
     settings.restarts = form.restarts;
     settings.iterations = form.iterations;
     settings.bothStrands = form.bothStrands;
+    settings.oneSite = form.oneSite;
     settings.mask = form.mask;
+
+    const std::string evalue = form.evalue.trimmed().toStdString();
+    const double threshold = ReadsWholeAsReal(evalue) ? ParseLeadingReal(evalue) : 0.0;
+    if (!(threshold > 0.0))
+        return refuse(QStringLiteral("The E-value threshold must be a number above 0, such as 0.05, not '%1'.")
+                          .arg(form.evalue.trimmed()));
+    settings.evalueThreshold = threshold;
 
     const auto seed = WholeNumber(form.seed);
     if (!seed)

@@ -17,7 +17,9 @@ struct AnalysisForm {
     int restarts = 8;
     int iterations = 500;
     bool bothStrands = true;
+    bool oneSite = false;                     // exactly one site per sequence in the restarts
     bool mask = true;
+    QString evalue = QStringLiteral("0.05");  // a motif is reported when its E-value is at most this
     QString seed = QStringLiteral("1");
     QString outputFolder;
     bool replace = false;                     // write into a folder that already holds files

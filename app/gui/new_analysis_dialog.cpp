@@ -66,8 +66,13 @@ NewAnalysisDialog::NewAnalysisDialog(const AnalysisForm& start, Dialogs dialogs,
     m_strands = new QComboBox;
     m_strands->setObjectName(QStringLiteral("strands"));
     m_strands->addItems({tr("Both strands"), tr("Given strand only")});
+    m_oneSite = new QCheckBox(tr("Exactly one site per sequence"));
+    m_oneSite->setObjectName(QStringLiteral("oneSite"));
+    m_oneSite->setToolTip(tr("Each restart places one site in every sequence, as when every sequence is known to hold one"));
     m_mask = new QCheckBox(tr("Mask low-complexity regions"));
     m_mask->setObjectName(QStringLiteral("mask"));
+    m_evalue = Field("evalue");
+    m_evalue->setToolTip(tr("A motif is reported only when its E-value is at most this"));
     m_seed = Field("seed");
     m_seed->setToolTip(tr("The same seed and settings give the same files"));
     m_output = Field("outputFolder");
@@ -91,7 +96,9 @@ NewAnalysisDialog::NewAnalysisDialog(const AnalysisForm& start, Dialogs dialogs,
     form->addRow(tr("Restarts per width:"), m_restarts);
     form->addRow(tr("Iterations per restart:"), m_iterations);
     form->addRow(tr("Strands:"), m_strands);
+    form->addRow(QString(), m_oneSite);
     form->addRow(QString(), m_mask);
+    form->addRow(tr("E-value at most:"), m_evalue);
     form->addRow(tr("Seed:"), m_seed);
     form->addRow(tr("Output folder:"), WithBrowse(m_output, browseOutput));
     form->addRow(QString(), m_replace);
@@ -128,7 +135,9 @@ AnalysisForm NewAnalysisDialog::Form() const
     form.restarts = m_restarts->value();
     form.iterations = m_iterations->value();
     form.bothStrands = m_strands->currentIndex() == 0;
+    form.oneSite = m_oneSite->isChecked();
     form.mask = m_mask->isChecked();
+    form.evalue = m_evalue->text();
     form.seed = m_seed->text();
     form.outputFolder = m_output->text();
     form.replace = m_replace->isChecked();
@@ -145,7 +154,9 @@ void NewAnalysisDialog::SetForm(const AnalysisForm& form)
     m_restarts->setValue(form.restarts);
     m_iterations->setValue(form.iterations);
     m_strands->setCurrentIndex(form.bothStrands ? 0 : 1);
+    m_oneSite->setChecked(form.oneSite);
     m_mask->setChecked(form.mask);
+    m_evalue->setText(form.evalue);
     m_seed->setText(form.seed);
     if (form.outputFolder.isEmpty()) {
         SequencesChanged();

@@ -46,7 +46,9 @@ private:
     QSpinBox* m_restarts;
     QSpinBox* m_iterations;
     QComboBox* m_strands;
+    QCheckBox* m_oneSite;
     QCheckBox* m_mask;
+    QLineEdit* m_evalue;
     QLineEdit* m_seed;
     QLineEdit* m_output;
     QCheckBox* m_replace;

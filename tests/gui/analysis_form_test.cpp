@@ -32,7 +32,9 @@ TEST(AnalysisFormCheck, AGoodFormGivesTheSettingsTheCommandLineWouldRun)
     form.restarts = 4;
     form.iterations = 100;
     form.bothStrands = false;
+    form.oneSite = true;
     form.mask = false;
+    form.evalue = " 1e-3 ";
     form.seed = "4294967295";
     QString problem;
     const auto request = ReadAnalysisForm(form, &problem);
@@ -45,7 +47,9 @@ TEST(AnalysisFormCheck, AGoodFormGivesTheSettingsTheCommandLineWouldRun)
     EXPECT_EQ(settings.restarts, 4);
     EXPECT_EQ(settings.iterations, 100);
     EXPECT_FALSE(settings.bothStrands);
+    EXPECT_TRUE(settings.oneSite);
     EXPECT_FALSE(settings.mask);
+    EXPECT_EQ(settings.evalueThreshold, 1e-3);
     EXPECT_EQ(settings.seed, 4294967295u);
     EXPECT_EQ(settings.outputDir, dir.File("peaks.kalvo"));
     EXPECT_FALSE(settings.programVersion.empty());
@@ -82,6 +86,10 @@ TEST(AnalysisFormCheck, EachProblemIsNamedInWordsAndNothingStarts)
         {[](AnalysisForm& f) { f.motifs = 101; }, "Motifs must be from 1 to 100."},
         {[](AnalysisForm& f) { f.restarts = 0; }, "Restarts must be from 1 to 10000."},
         {[](AnalysisForm& f) { f.iterations = 1000001; }, "Iterations must be from 1 to 1000000."},
+        {[](AnalysisForm& f) { f.evalue = "0"; },
+         "The E-value threshold must be a number above 0, such as 0.05, not '0'."},
+        {[](AnalysisForm& f) { f.evalue = "lots"; }, "not 'lots'."},
+        {[](AnalysisForm& f) { f.evalue = "inf"; }, "not 'inf'."},
         {[](AnalysisForm& f) { f.seed = "4294967296"; },
          "The seed must be a whole number from 0 to 4294967295, not '4294967296'."},
         {[](AnalysisForm& f) { f.seed = "-1"; }, "not '-1'."},
