@@ -78,7 +78,12 @@ public:
 
     // --- site sampling step ---
     void SampleSequence(int s);
+    // The same, given that the model is the estimate of the current counts
+    // (modelCurrent); true when the step added no site, so that it still is.
+    bool SampleSequence(int s, bool modelCurrent);
     void RemoveSites(int s);
+    // Takes sequence s's sites out of the counts and its list; true when there were any.
+    bool TakeOutSites(int s);
     void ClearSites(int s);
     // Motif and group probabilities from the counts; returns S, the column-0 count total.
     int EstimateModel(bool withPseudo);

@@ -137,11 +137,12 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
 
     for (int t = 0; t < m_iterations; ++t) {
         const long long start = m_random.Index(m_numSeqs);
+        bool modelCurrent = false;  // each sweep starts from a fresh estimate
         for (int i = 0; i < m_numSeqs; ++i) {
             // The sites of the next two sequences, on their way while this one is sampled.
             m_sites[static_cast<std::size_t>((start + i + 2) % m_numSeqs)].PrefetchStorage();
             m_sites[static_cast<std::size_t>((start + i + 1) % m_numSeqs)].PrefetchFirstSite();
-            SampleSequence(static_cast<int>((start + i) % m_numSeqs));
+            modelCurrent = SampleSequence(static_cast<int>((start + i) % m_numSeqs), modelCurrent);
             if (!m_pacer.KeepGoing(1))
                 return Cancelled();
         }

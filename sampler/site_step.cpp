@@ -257,15 +257,23 @@ double CMotifSampler::ExactSlotScore(int s, long long firstPosition, long long a
     return m_bothStrands ? product / StartBackground(offset, false) : 0.0;
 }
 
-void CMotifSampler::SampleSequence(int s)
+void CMotifSampler::SampleSequence(int s) { SampleSequence(s, false); }
+
+bool CMotifSampler::SampleSequence(int s, bool modelCurrent)
 {
-    RemoveSites(s);
+    // The model changes only with the counts: when this sequence gives back no
+    // site and the step before added none, the last estimate is this one, bit
+    // for bit, and is not taken again.
+    if (TakeOutSites(s) || !modelCurrent)
+        EstimateModel(true);
+    const int sitesBefore = m_numSites;
     const long long starts = static_cast<long long>(m_seqs.Length(static_cast<std::size_t>(s))) - m_width + 1;
     PlanColumns();
     if (m_oneSitePerSeq)
         DrawOneSite(s, starts);
     else
         DrawManySites(s, starts);
+    return m_numSites == sitesBefore;
 }
 
 void CMotifSampler::DrawManySites(int s, long long starts)
@@ -363,6 +371,13 @@ void CMotifSampler::DrawOneSite(int s, long long starts)
 
 void CMotifSampler::RemoveSites(int s)
 {
+    TakeOutSites(s);
+    EstimateModel(true);
+}
+
+bool CMotifSampler::TakeOutSites(int s)
+{
+    const int sitesBefore = m_numSites;
     const auto width = static_cast<std::size_t>(m_width);
     auto uncount = [&](const SiteNode& site) {
         --m_numSites;
@@ -380,7 +395,7 @@ void CMotifSampler::RemoveSites(int s)
     for (const SiteNode& site : m_sites[index])
         uncount(site);
     ClearSites(s);
-    EstimateModel(true);
+    return m_numSites != sitesBefore;
 }
 
 void CMotifSampler::ClearSites(int s) { m_sites[static_cast<std::size_t>(s)].clear(m_spareSites); }
