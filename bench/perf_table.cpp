@@ -223,21 +223,31 @@ TimedRun TimeRun(const std::string& params, std::uint32_t seed, int iterations, 
     return result;
 }
 
+// The planted input of one size and its parameter file, in `scratch`; returns the parameter file.
+std::string WriteCaseInput(const Scratch& scratch, const InputSize& size, bool oneSite)
+{
+    const std::string fasta = scratch.Write(
+        "in.fa", kalvo::bench::MakePlantedMotifSet(size.sequences, size.length, kMotif, 2, kInputSeed).fasta);
+    return scratch.Write("p.params", ParameterText(fasta, (scratch.path / "out.txt").string(), size.iterations, oneSite));
+}
+
+// The two samplers timed side by side: the current one and the reference.
+kalvo::Outcome SampleCurrent(kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress)
+{
+    return run.Sample(seed, progress);
+}
+
+kalvo::Outcome SampleReference(kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress)
+{
+    return kalvo::bench::ReferenceSample(run, seed, progress);
+}
+
 // Child process: one input size and mode; prints "reference iteration floor
 // serialFloor slots peakKiB identical", times in seconds.
 int MeasureCase(const InputSize& size, bool oneSite)
 {
     Scratch scratch;
-    const std::string fasta = scratch.Write(
-        "in.fa", kalvo::bench::MakePlantedMotifSet(size.sequences, size.length, kMotif, 2, kInputSeed).fasta);
-    const std::string params =
-        scratch.Write("p.params", ParameterText(fasta, (scratch.path / "out.txt").string(), size.iterations, oneSite));
-    auto current = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
-        return run.Sample(seed, progress);
-    };
-    auto reference = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
-        return kalvo::bench::ReferenceSample(run, seed, progress);
-    };
+    const std::string params = WriteCaseInput(scratch, size, oneSite);
     long peakKiB = 0;
     std::vector<double> iterationTimes;
     std::vector<double> referenceTimes;
@@ -252,17 +262,17 @@ int MeasureCase(const InputSize& size, bool oneSite)
         TimedRun before;
         // Alternate which goes first, so that neither always meets a warmer machine.
         if (rep % 2 == 0) {
-            now = TimeRun(params, seed, size.iterations, current);
+            now = TimeRun(params, seed, size.iterations, SampleCurrent);
             if (rep == 0) {
                 // The run's own peak, before the reference's and the floor's tables add theirs.
                 rusage usage{};
                 getrusage(RUSAGE_SELF, &usage);
                 peakKiB = usage.ru_maxrss;
             }
-            before = TimeRun(params, seed, size.iterations, reference);
+            before = TimeRun(params, seed, size.iterations, SampleReference);
         } else {
-            before = TimeRun(params, seed, size.iterations, reference);
-            now = TimeRun(params, seed, size.iterations, current);
+            before = TimeRun(params, seed, size.iterations, SampleReference);
+            now = TimeRun(params, seed, size.iterations, SampleCurrent);
         }
         iterationTimes.push_back(now.iteration);
         referenceTimes.push_back(before.iteration);
@@ -304,16 +314,7 @@ int MeasureCase(const InputSize& size, bool oneSite)
 int MeasurePaths(const InputSize& size, bool oneSite)
 {
     Scratch scratch;
-    const std::string fasta = scratch.Write(
-        "in.fa", kalvo::bench::MakePlantedMotifSet(size.sequences, size.length, kMotif, 2, kInputSeed).fasta);
-    const std::string params =
-        scratch.Write("p.params", ParameterText(fasta, (scratch.path / "out.txt").string(), size.iterations, oneSite));
-    auto current = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
-        return run.Sample(seed, progress);
-    };
-    auto reference = [](kalvo::CMotifSampler& run, std::uint32_t seed, const kalvo::ProgressCallback& progress) {
-        return kalvo::bench::ReferenceSample(run, seed, progress);
-    };
+    const std::string params = WriteCaseInput(scratch, size, oneSite);
     constexpr kalvo::VectorPath kPaths[] = {kalvo::VectorPath::Portable, kalvo::VectorPath::Avx2,
                                             kalvo::VectorPath::Avx512};
     std::vector<double> referenceTimes;
@@ -321,13 +322,13 @@ int MeasurePaths(const InputSize& size, bool oneSite)
     bool identical = true;
     for (int rep = 0; rep < size.repetitions; ++rep) {
         const std::uint32_t seed = kRunSeed + static_cast<std::uint32_t>(rep);
-        const TimedRun before = TimeRun(params, seed, size.iterations, reference);
+        const TimedRun before = TimeRun(params, seed, size.iterations, SampleReference);
         referenceTimes.push_back(before.iteration);
         for (std::size_t p = 0; p < 3; ++p) {
             if (!kalvo::VectorPathAvailable(kPaths[p]))
                 continue;
             kalvo::LimitVectorPaths(kPaths[p]);
-            const TimedRun now = TimeRun(params, seed, size.iterations, current);
+            const TimedRun now = TimeRun(params, seed, size.iterations, SampleCurrent);
             pathTimes[p].push_back(now.iteration);
             identical = identical && now.report == before.report;
         }

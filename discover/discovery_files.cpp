@@ -104,23 +104,6 @@ std::string TargetName(const Discovery& discovery, int seqIndex)
     return seqIndex >= 0 && index < discovery.targetNames.size() ? discovery.targetNames[index] : std::string();
 }
 
-long long TargetLength(const Discovery& discovery, int seqIndex)
-{
-    const auto index = static_cast<std::size_t>(seqIndex);
-    return seqIndex >= 0 && index < discovery.targetLengths.size() ? discovery.targetLengths[index] : 0;
-}
-
-// Logos are named by position, so that two motifs can never share a file.
-std::string LogoName(std::size_t position, bool reverse)
-{
-    return "logo-" + std::to_string(position + 1) + (reverse ? "-rc.svg" : ".svg");
-}
-
-std::string RepeatCommand(const RestartRecord& restart)
-{
-    return "kalvo run " + ShellQuoted(restart.parameterFile) + " --seed " + std::to_string(restart.seed);
-}
-
 std::string PairJson(const GroupNode& group)
 {
     Members cells;
@@ -258,6 +241,22 @@ std::string Plural(long long count, const std::string& word)
 }
 
 }  // namespace
+
+long long TargetLength(const Discovery& discovery, int seqIndex)
+{
+    const auto index = static_cast<std::size_t>(seqIndex);
+    return seqIndex >= 0 && index < discovery.targetLengths.size() ? discovery.targetLengths[index] : 0;
+}
+
+std::string LogoName(std::size_t position, bool reverse)
+{
+    return "logo-" + std::to_string(position + 1) + (reverse ? "-rc.svg" : ".svg");
+}
+
+std::string RepeatCommand(const RestartRecord& restart)
+{
+    return "kalvo run " + ShellQuoted(restart.parameterFile) + " --seed " + std::to_string(restart.seed);
+}
 
 std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery)
 {

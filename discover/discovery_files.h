@@ -26,6 +26,16 @@ std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery);
 // name: the input file's stem and the rank, "peaks.rank1".
 std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery);
 
+// The length of target seqIndex, 0 for an index the discovery does not know.
+long long TargetLength(const Discovery& discovery, int seqIndex);
+
+// The logo file of the motif at `position` in rank order, or of its reverse
+// complement: named by position, so that two motifs never share a file.
+std::string LogoName(std::size_t position, bool reverse);
+
+// The shell command, run in the output folder, that repeats a restart.
+std::string RepeatCommand(const RestartRecord& restart);
+
 // The version of summary.json's layout, its "schema" member; raised when members are added, change meaning or go.
 inline constexpr int kDiscoveryJsonSchema = 2;
 

@@ -152,22 +152,6 @@ std::string SeqName(const Discovery& discovery, int seqIndex)
                                                                  : "sequence " + std::to_string(seqIndex + 1);
 }
 
-long long SeqLength(const Discovery& discovery, int seqIndex)
-{
-    const auto index = static_cast<std::size_t>(seqIndex);
-    return seqIndex >= 0 && index < discovery.targetLengths.size() ? discovery.targetLengths[index] : 0;
-}
-
-std::string LogoFile(std::size_t position, bool reverse)
-{
-    return "logo-" + std::to_string(position + 1) + (reverse ? "-rc.svg" : ".svg");
-}
-
-std::string RepeatCommand(const RestartRecord& restart)
-{
-    return "kalvo run " + restart.parameterFile + " --seed " + std::to_string(restart.seed);
-}
-
 // ---- pictures ----
 
 // A logo from the logo composer as inline SVG: without its XML declaration and
@@ -244,7 +228,7 @@ std::string PositionHistogram(const Discovery& discovery, const DiscoveredMotif&
     std::map<long long, int> sitesOfLength;
     double half = 0.0;
     for (const CalledSite& site : motif.sites) {
-        const long long length = SeqLength(discovery, site.seqIndex);
+        const long long length = TargetLength(discovery, site.seqIndex);
         if (length < site.end || length < width)
             continue;
         offsets.push_back(static_cast<double>(site.start + site.end) / 2.0 - static_cast<double>(length) / 2.0);
@@ -499,7 +483,7 @@ std::string FileList(const Discovery& discovery)
     out += "<li>" + Link("motifs.meme", "motifs.meme") + " <span class=\"muted\">for Tomtom, FIMO</span></li>\n";
     out += "<li>" + Link("motifs.jaspar", "motifs.jaspar") + "</li>\n";
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m)
-        out += "<li>" + Link(LogoFile(m, false), LogoFile(m, false)) + ", " + Link(LogoFile(m, true), LogoFile(m, true)) +
+        out += "<li>" + Link(LogoName(m, false), LogoName(m, false)) + ", " + Link(LogoName(m, true), LogoName(m, true)) +
                "</li>\n";
     out += "<li>" + Link("runs/", "runs/") + " <span class=\"muted\">every restart&rsquo;s parameter file and report</span></li>\n";
     return out + "</ul>\n";
@@ -658,7 +642,7 @@ std::string SitesTable(const Discovery& discovery, const DiscoveredMotif& motif)
     bool withGenome = false;
     for (std::size_t i = 0; i < shown && !withGenome; ++i)
         withGenome = HeaderInterval(SeqName(discovery, motif.sites[i].seqIndex),
-                                    SeqLength(discovery, motif.sites[i].seqIndex))
+                                    TargetLength(discovery, motif.sites[i].seqIndex))
                          .has_value();
     // A long table scrolls in a box of its own, its header kept in view, so that the next motif is near.
     constexpr std::size_t kRowsWithoutBox = 30;
@@ -670,7 +654,7 @@ std::string SitesTable(const Discovery& discovery, const DiscoveredMotif& motif)
     for (std::size_t i = 0; i < shown; ++i) {
         const CalledSite& site = motif.sites[i];
         const std::string name = SeqName(discovery, site.seqIndex);
-        const long long length = SeqLength(discovery, site.seqIndex);
+        const long long length = TargetLength(discovery, site.seqIndex);
         std::string offset = "<td class=\"num\"></td>";
         if (length >= site.end) {
             const double value = static_cast<double>(site.start + site.end) / 2.0 - static_cast<double>(length) / 2.0;
@@ -743,7 +727,7 @@ std::string MotifSection(const Discovery& discovery, const DiscoveredMotif& moti
                InlineLogo(motif.model, reverse, 0.7, "m" + number + (reverse ? "r" : "f"),
                           "Logo of motif " + number + (reverse ? ", reverse complement" : "")) +
                "<figcaption>" + (reverse ? "Reverse complement" : "As the sites are listed") + " &middot; " +
-               Link(LogoFile(position, reverse), LogoFile(position, reverse)) + "</figcaption></figure>\n";
+               Link(LogoName(position, reverse), LogoName(position, reverse)) + "</figcaption></figure>\n";
     }
     out += "</div>\n";
     out += "<p class=\"legend\">The logos are drawn from the " + Counted(motif.model.numSites, "site") +

@@ -13,22 +13,6 @@ namespace {
 
 QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 
-// A whole number written in decimal digits only, at most 4294967295.
-std::optional<std::uint32_t> WholeNumber(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 10)
-        return std::nullopt;
-    for (const QChar c : trimmed) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    const qulonglong value = trimmed.toULongLong();
-    if (value > 0xFFFFFFFFull)
-        return std::nullopt;
-    return static_cast<std::uint32_t>(value);
-}
-
 bool IsEmptyFolder(const QFileInfo& info)
 {
     return info.isDir() && QDir(info.absoluteFilePath()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
@@ -47,6 +31,21 @@ std::optional<QString> SequenceFileProblem(const QString& path, const QString& w
 }
 
 }  // namespace
+
+std::optional<std::uint32_t> ReadWholeNumber(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.size() > 10)
+        return std::nullopt;
+    for (const QChar c : trimmed) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    const qulonglong value = trimmed.toULongLong();
+    if (value > 0xFFFFFFFFull)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
 
 std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QString* problem)
 {
@@ -78,7 +77,7 @@ std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QStrin
                                       .arg(kMaxFormWidth)
                                       .arg(form.widths.trimmed());
     for (const QString& item : form.widths.split(QLatin1Char(','))) {
-        const auto width = WholeNumber(item);
+        const auto width = ReadWholeNumber(item);
         if (!width || *width < static_cast<std::uint32_t>(kMinFormWidth) ||
             *width > static_cast<std::uint32_t>(kMaxFormWidth))
             return refuse(widthsProblem);
@@ -106,7 +105,7 @@ std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QStrin
                           .arg(form.evalue.trimmed()));
     settings.evalueThreshold = threshold;
 
-    const auto seed = WholeNumber(form.seed);
+    const auto seed = ReadWholeNumber(form.seed);
     if (!seed)
         return refuse(QStringLiteral("The seed must be a whole number from 0 to 4294967295, not '%1'.")
                           .arg(form.seed.trimmed()));

@@ -1,5 +1,6 @@
 // app/gui/analysis_form.h: what the New Analysis form holds, and its check into discovery settings.
 #pragma once
+#include <cstdint>
 #include <optional>
 
 #include <QString>
@@ -37,6 +38,10 @@ inline constexpr int kMaxFormWidth = 1000;
 inline constexpr int kMaxFormMotifs = 100;
 inline constexpr int kMaxFormRestarts = 10000;
 inline constexpr int kMaxFormIterations = 1000000;
+
+// A whole number in decimal digits only, blanks around it aside, from 0 to
+// 4294967295 (a seed, a width); nothing otherwise.
+std::optional<std::uint32_t> ReadWholeNumber(const QString& text);
 
 // The settings of a form that can start; nothing, with the first problem in
 // words naming its field, otherwise. Paths become absolute.

@@ -11,6 +11,7 @@
 
 #include "app/gui/about_box.h"
 #include "app/gui/analysis_controller.h"
+#include "app/gui/analysis_form.h"
 #include "app/gui/child_frame.h"
 #include "app/gui/command_ids.h"
 #include "app/gui/doc_template.h"
@@ -19,24 +20,6 @@
 #include "app/gui/main_frame.h"
 
 namespace kalvo {
-namespace {
-
-std::optional<std::uint32_t> ParseSeed(const QString& text)
-{
-    if (text.isEmpty() || text.size() > 10)
-        return std::nullopt;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-    }
-    const qulonglong value = text.toULongLong();
-    if (value > 0xFFFFFFFFull)
-        return std::nullopt;
-    return static_cast<std::uint32_t>(value);
-}
-
-}  // namespace
-
 QString ShellUsage()
 {
     return QStringLiteral(
@@ -93,7 +76,7 @@ std::optional<ShellCommand> ParseShellCommand(const QStringList& arguments, QStr
             *error = QStringLiteral("--seed goes with --run");
             return std::nullopt;
         }
-        command.seed = ParseSeed(parser.value(seed));
+        command.seed = ReadWholeNumber(parser.value(seed));
         if (!command.seed) {
             *error = QStringLiteral("--seed must be a whole number from 0 to 4294967295, not '%1'").arg(parser.value(seed));
             return std::nullopt;

@@ -8,6 +8,7 @@
 
 #include "discover/discovery_files.h"
 #include "discover/fisher.h"
+#include "hand_made_motif.h"
 #include "util/text_lines.h"
 
 namespace kalvo {
@@ -25,25 +26,7 @@ RestartRecord Restart(int index, std::uint32_t seed, int motifRank)
 DiscoveredMotif Motif(int rank, const std::string& consensus, double log10E,
                       const std::vector<std::array<int, 4>>& counts)
 {
-    DiscoveredMotif motif;
-    motif.rank = rank;
-    motif.id = std::to_string(rank) + "-" + consensus;
-    motif.consensus = consensus;
-    motif.width = static_cast<int>(consensus.size());
-    motif.log10EValue = log10E;
-    motif.log10PValue = log10E - 1.5;
-    motif.significant = true;
-    motif.threshold = 4.0;
-    motif.targetHits = 14;
-    motif.targets = 20;
-    motif.controlHits = 2;
-    motif.controls = 20;
-    motif.foundBy = 6;
-    motif.restartsTried = 8;
-    motif.model.width = motif.width;
-    motif.model.consensus = consensus;
-    motif.model.counts = counts;
-    motif.model.numSites = counts.front()[0] + counts.front()[1] + counts.front()[2] + counts.front()[3];
+    DiscoveredMotif motif = testing::HandMadeMotif(rank, consensus, log10E, counts);
     motif.model.bgFreq = {0.6, 0.4, 0.4, 0.6};
     motif.source = Restart(2, 77, rank);
     return motif;

@@ -9,6 +9,7 @@
 
 #include "discover/discovery_files.h"
 #include "discover/html_report.h"
+#include "hand_made_motif.h"
 
 namespace kalvo {
 namespace {
@@ -18,33 +19,9 @@ using ::testing::Not;
 
 DiscoveredMotif Motif(int rank, const std::string& consensus, double log10E, const std::vector<std::array<int, 4>>& counts)
 {
-    DiscoveredMotif motif;
-    motif.rank = rank;
-    motif.id = std::to_string(rank) + "-" + consensus;
-    motif.consensus = consensus;
-    motif.width = static_cast<int>(consensus.size());
-    motif.log10EValue = log10E;
-    motif.log10PValue = log10E - 1.5;
-    motif.significant = true;
-    motif.threshold = 4.0;
+    DiscoveredMotif motif = testing::HandMadeMotif(rank, consensus, log10E, counts);
     motif.moreThreshold = 6.5;
-    motif.targetHits = 14;
-    motif.targets = 20;
-    motif.controlHits = 2;
     motif.controls = 200;
-    motif.foundBy = 6;
-    motif.restartsTried = 8;
-    motif.model.width = motif.width;
-    motif.model.consensus = consensus;
-    motif.model.counts = counts;
-    const auto& first = counts.front();
-    motif.model.numSites = first[0] + first[1] + first[2] + first[3];
-    for (const auto& column : counts) {
-        std::array<double, 4> shares{};
-        for (std::size_t b = 0; b < 4; ++b)
-            shares[b] = column[b] / static_cast<double>(motif.model.numSites);
-        motif.model.probs.push_back(shares);
-    }
     motif.source = {1, 7, 2, "runs/r1-w7-2.params", "runs/r1-w7-2.txt", 77, -120.5, 9, consensus, log10E, rank};
     return motif;
 }
@@ -183,6 +160,7 @@ TEST(DiscoveryPage, TextFromTheInputIsShownAsTextNeverAsMarkup)
     discovery.settings.inputPath = "data/my <peaks> & co.fa";
     discovery.controlSource = "controls <i>here</i>";
     discovery.warnings = {"line 3: <blank> inside a sequence"};
+    discovery.motifs[0].source.parameterFile = "runs/my run.params";
     const std::string page = DiscoveryHtml(discovery);
 
     EXPECT_EQ(NestingProblem(page), "");
@@ -201,6 +179,7 @@ TEST(DiscoveryPage, TextFromTheInputIsShownAsTextNeverAsMarkup)
     EXPECT_LT(page.size(), 200'000u);
     // The command that repeats the discovery quotes the path for the shell, escaped for the page.
     EXPECT_THAT(text, HasSubstr("kalvo discover 'data/my <peaks> & co.fa' --widths 7"));
+    EXPECT_THAT(text, HasSubstr("kalvo run 'runs/my run.params' --seed 77"));
 }
 
 TEST(DiscoveryPage, ListsEachMotifWithItsLogosEValueSitesAndLinks)

@@ -13,22 +13,9 @@ namespace kalvo {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::RandomFasta;
 using testing::ReadBytes;
 using testing::RunFiles;
-
-// count sequences of the given length, random letters from the given stream seed.
-std::string RandomFasta(int count, int length, std::uint32_t seed)
-{
-    RandomStream random(seed);
-    std::string fasta;
-    for (int s = 0; s < count; ++s) {
-        fasta += ">r" + std::to_string(s) + "\n";
-        for (int i = 0; i < length; ++i)
-            fasta += "ACGT"[random.Next() % 4];
-        fasta += "\n";
-    }
-    return fasta;
-}
 
 // A run of the given files whose callback notes every call and goes on for
 // `goOnCalls` calls; the pacer calls at every look when `everyLook`.

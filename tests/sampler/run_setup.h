@@ -112,4 +112,18 @@ inline int NumberOfSites(const CMotifSampler& run)
     return sites;
 }
 
+// count sequences of the given length, random letters from the given stream seed.
+inline std::string RandomFasta(int count, int length, std::uint32_t seed)
+{
+    RandomStream random(seed);
+    std::string fasta;
+    for (int s = 0; s < count; ++s) {
+        fasta += ">r" + std::to_string(s) + "\n";
+        for (int i = 0; i < length; ++i)
+            fasta += "ACGT"[random.Next() % 4];
+        fasta += "\n";
+    }
+    return fasta;
+}
+
 }  // namespace kalvo::testing
