@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "sampler/slot_scores.h"
+#include "sampler/slot_model.h"
 #include "util/random.h"
 
 namespace kalvo::slot_paths {
