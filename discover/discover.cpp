@@ -18,6 +18,7 @@
 #include "model/parameter_text.h"
 #include "report/run_summary.h"
 #include "util/append_file.h"
+#include "util/file_stem.h"
 #include "util/random.h"
 #include "util/sequence_text.h"
 
@@ -791,13 +792,8 @@ Outcome DiscoveryRun::WriteFiles()
 
 std::string SequenceFileStem(const std::string& inputPath)
 {
-    fs::path name = fs::path(inputPath).filename();
-    if (name.extension() == ".gz")
-        name = name.stem();
-    std::string stem = name.stem().string();
-    if (stem.empty() || stem == "-")
-        stem = "sequences";
-    return stem;
+    std::string stem = FileStem(inputPath);
+    return stem.empty() ? std::string("sequences") : stem;
 }
 
 std::string DefaultDiscoverOutputDir(const std::string& inputPath) { return SequenceFileStem(inputPath) + ".kalvo"; }
