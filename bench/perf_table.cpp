@@ -19,14 +19,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/batch.h"
 #include "bench/planted_motif.h"
 #include "bench/reference_sweep.h"
+#include "model/parameter_text.h"
 #include "model/run_state.h"
 #include "util/random.h"
 #include "util/vector_paths.h"
@@ -87,10 +90,14 @@ struct Scratch {
     fs::path path;
 };
 
-std::string ParameterText(const std::string& fasta, const std::string& report, int iterations, bool oneSite)
+// The parameters every case runs with: the correlated model, both strands; `repeats` runs when set.
+std::string ParameterText(const std::string& fasta, const std::string& report, int iterations, bool oneSite,
+                          std::optional<std::string> repeats = std::nullopt)
 {
-    return "-i\n" + fasta + "\n-o\n" + report + "\n-w\n" + std::to_string(kWidth) + "\n-n\n" +
-           std::to_string(iterations) + "\n-c\n2\n-m\n3\n-s\n1\n" + (oneSite ? "-e\n" : "");
+    kalvo::ParameterFileValues values = kalvo::CorrelatedRunValues(fasta, report, kWidth, iterations);
+    values.oneSite = oneSite;
+    values.repeats = std::move(repeats);
+    return kalvo::ParameterFileText(values);
 }
 
 // The least work of one iteration, written as plainly as possible over the
@@ -402,7 +409,7 @@ std::pair<double, double> ParallelSpeedup()
             const std::string report = (scratch.path / ("out" + std::to_string(jobs) + ".txt")).string();
             fs::remove(report);
             const std::string params =
-                scratch.Write("p.params", ParameterText(fasta, report, m.iterations, false) + "-N\n4\n");
+                scratch.Write("p.params", ParameterText(fasta, report, m.iterations, false, "4"));
             const auto start = Clock::now();
             kalvo::ExecuteBatch(kalvo::PlanRepeatedRun(params, kRunSeed), kalvo::BatchFrontEnd{}, jobs);
             (jobs == 1 ? one : two).push_back(Seconds(Clock::now() - start));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bench/planted_motif.h"
+#include "model/parameter_text.h"
 #include "model/run_state.h"
 
 namespace {
@@ -60,8 +61,7 @@ void BM_WholeRun(benchmark::State& state)
     const std::string fasta = folder.Write("planted.fa", set.fasta);
     const std::string report = folder.File("report.txt");
     const std::string params = folder.Write(
-        "planted.params", "-i\n" + fasta + "\n-o\n" + report + "\n-w\n" + std::to_string(kWidth) + "\n-n\n" +
-                              std::to_string(kIterations) + "\n-c\n2\n-m\n3\n-s\n1\n");
+        "planted.params", kalvo::ParameterFileText(kalvo::CorrelatedRunValues(fasta, report, kWidth, kIterations)));
 
     for (auto _ : state) {
         state.PauseTiming();

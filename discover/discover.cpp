@@ -15,8 +15,10 @@
 #include "discover/motif_similarity.h"
 #include "discover/shuffle.h"
 #include "discover/significance.h"
+#include "model/parameter_text.h"
 #include "report/run_summary.h"
 #include "util/append_file.h"
+#include "util/file_stem.h"
 #include "util/random.h"
 #include "util/sequence_text.h"
 
@@ -114,15 +116,11 @@ TargetSplit SplitTargets(const SequenceTexts& targets, std::uint64_t seed)
 std::string ParameterText(const DiscoverSettings& settings, const std::string& fasta, const std::string& report,
                           int width)
 {
-    std::string text = "-i\n" + fasta + "\n-o\n" + report + "\n-w\n" + std::to_string(width) + "\n-n\n" +
-                       std::to_string(settings.iterations) + "\n-m\n3\n-c\n2\n-s\n1\n";
-    if (settings.oneSite)
-        text += "-e\n";
-    if (!settings.bothStrands)
-        text += "-r\n0\n";
-    if (settings.mask)
-        text += "-k\n";
-    return text;
+    ParameterFileValues values = CorrelatedRunValues(fasta, report, width, settings.iterations);
+    values.oneSite = settings.oneSite;
+    values.givenStrand = !settings.bothStrands;
+    values.mask = settings.mask;
+    return ParameterFileText(values);
 }
 
 // What one restart leaves: its record, its motif and how well it separates.
@@ -794,13 +792,8 @@ Outcome DiscoveryRun::WriteFiles()
 
 std::string SequenceFileStem(const std::string& inputPath)
 {
-    fs::path name = fs::path(inputPath).filename();
-    if (name.extension() == ".gz")
-        name = name.stem();
-    std::string stem = name.stem().string();
-    if (stem.empty() || stem == "-")
-        stem = "sequences";
-    return stem;
+    std::string stem = FileStem(inputPath);
+    return stem.empty() ? std::string("sequences") : stem;
 }
 
 std::string DefaultDiscoverOutputDir(const std::string& inputPath) { return SequenceFileStem(inputPath) + ".kalvo"; }

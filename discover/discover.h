@@ -23,7 +23,8 @@ struct DiscoverProgress {
 // Called from the restarts' threads, one call at a time; returning false cancels the discovery.
 using DiscoverProgressCallback = std::function<bool(const DiscoverProgress&)>;
 
-// The name outputs of a sequence file are named after: peaks.fa and peaks.fa.gz give "peaks".
+// The name outputs of a sequence file are named after: its FileStem (peaks.fa
+// and peaks.fa.gz give "peaks", "-" gives "stdin"), or "sequences" when the path names no file.
 std::string SequenceFileStem(const std::string& inputPath);
 
 // The folder a discovery of `input` writes to without --output-dir: peaks.fa gives peaks.kalvo.

@@ -3,92 +3,18 @@
 
 #include <algorithm>
 #include <limits>
-#include <set>
 #include <string_view>
-#include <utility>
 
+#include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_report.h"
 #include "report/formats.h"
 #include "report/sequence_logo.h"
+#include "util/json_writer.h"
 #include "util/sequence_text.h"
 
 namespace kalvo {
 namespace {
-
-// Key and JSON text of its value, in writing order.
-using Members = std::vector<std::pair<std::string, std::string>>;
-
-// An object over several lines; indent is the indentation of its closing brace.
-std::string ObjectText(const Members& members, const std::string& indent)
-{
-    if (members.empty())
-        return "{}";
-    std::string out = "{\n";
-    for (std::size_t i = 0; i < members.size(); ++i)
-        out += indent + "  " + JsonString(members[i].first) + ": " + members[i].second +
-               (i + 1 < members.size() ? ",\n" : "\n");
-    return out + indent + "}";
-}
-
-// An array over several lines, one item a line.
-std::string ArrayText(const std::vector<std::string>& items, const std::string& indent)
-{
-    if (items.empty())
-        return "[]";
-    std::string out = "[\n";
-    for (std::size_t i = 0; i < items.size(); ++i)
-        out += indent + "  " + items[i] + (i + 1 < items.size() ? ",\n" : "\n");
-    return out + indent + "]";
-}
-
-std::string InlineObject(const Members& members)
-{
-    std::string out = "{";
-    for (std::size_t i = 0; i < members.size(); ++i)
-        out += (i == 0 ? "" : ", ") + JsonString(members[i].first) + ": " + members[i].second;
-    return out + "}";
-}
-
-template <typename Range, typename Format>
-std::string InlineArray(const Range& values, Format format)
-{
-    std::string out = "[";
-    bool first = true;
-    for (const auto& value : values) {
-        out += first ? "" : ", ";
-        first = false;
-        out += format(value);
-    }
-    return out + "]";
-}
-
-std::string IntText(long long value) { return std::to_string(value); }
-
-std::string BoolText(bool value) { return value ? "true" : "false"; }
-
-std::string JoinedWidths(const std::vector<int>& widths, const std::string& separator)
-{
-    std::string out;
-    for (std::size_t i = 0; i < widths.size(); ++i)
-        out += (i == 0 ? "" : separator) + std::to_string(widths[i]);
-    return out;
-}
-
-// A word the shell passes on as it is; anything else in single quotes.
-std::string ShellQuoted(std::string_view text)
-{
-    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               std::string_view("_./,:=@%+-").find(c) != std::string_view::npos;
-    });
-    if (plain)
-        return std::string(text);
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 // A header as one tab-separated field: tabs and line breaks would split the line, so they become blanks.
 std::string TsvField(std::string_view text)
@@ -106,14 +32,14 @@ std::string TargetName(const Discovery& discovery, int seqIndex)
 
 std::string PairJson(const GroupNode& group)
 {
-    Members cells;
+    JsonMembers cells;
     const int letters = static_cast<int>(group.positions.size());
     for (std::size_t w = 0; w < group.counts.size(); ++w)
         if (group.counts[w] > 0)
-            cells.emplace_back(WordFromIndex(w, letters), IntText(group.counts[w]));
-    return InlineObject({{"columns", InlineArray(group.positions, [](int p) { return IntText(p + 1); })},
-                         {"log_bf", JsonNumber(group.logBF)},
-                         {"counts", InlineObject(cells)}});
+            cells.emplace_back(WordFromIndex(w, letters), JsonInteger(group.counts[w]));
+    return JsonInlineObject({{"columns", JsonInlineArray(group.positions, [](int p) { return JsonInteger(p + 1); })},
+                             {"log_bf", JsonNumber(group.logBF)},
+                             {"counts", JsonInlineObject(cells)}});
 }
 
 std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const std::string& name,
@@ -122,45 +48,45 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const
     const std::string indent = "    ";
     std::vector<std::string> matrix;
     for (const std::array<double, 4>& row : MemeRows(motif.model))
-        matrix.push_back(InlineArray(row, JsonNumber));
+        matrix.push_back(JsonInlineArray(row, JsonNumber));
     std::vector<std::string> counts;
     for (const std::array<int, 4>& row : motif.model.counts)
-        counts.push_back(InlineArray(row, [](int n) { return IntText(n); }));
+        counts.push_back(JsonInlineArray(row, [](int n) { return JsonInteger(n); }));
     std::vector<std::string> pairs;
     for (const GroupNode& group : motif.model.groups)
         pairs.push_back(PairJson(group));
     const RestartRecord& source = motif.source;
-    return ObjectText(
-        {{"rank", IntText(motif.rank)},
+    return JsonObject(
+        {{"rank", JsonInteger(motif.rank)},
          {"id", JsonString(id)},
          {"name", JsonString(name)},
          {"consensus", JsonString(motif.consensus)},
-         {"width", IntText(motif.width)},
+         {"width", JsonInteger(motif.width)},
          {"evalue", JsonString(FormatEValue(motif.log10EValue))},
          {"log10_evalue", JsonNumber(motif.log10EValue)},
          {"log10_pvalue", JsonNumber(motif.log10PValue)},
-         {"significant", BoolText(motif.significant)},
+         {"significant", JsonBool(motif.significant)},
          {"threshold", JsonNumber(motif.threshold)},
          {"threshold_more", JsonNumber(motif.moreThreshold)},
-         {"sites", IntText(static_cast<long long>(motif.sites.size()))},
-         {"target_hits", IntText(motif.targetHits)},
-         {"targets", IntText(motif.targets)},
-         {"control_hits", IntText(motif.controlHits)},
-         {"controls", IntText(motif.controls)},
-         {"found_by", IntText(motif.foundBy)},
-         {"restarts", IntText(motif.restartsTried)},
-         {"trimmed_left", IntText(motif.trimmedLeft)},
-         {"trimmed_right", IntText(motif.trimmedRight)},
-         {"matrix_sites", IntText(motif.model.numSites)},
-         {"matrix", ArrayText(matrix, indent + "  ")},
-         {"counts", ArrayText(counts, indent + "  ")},
-         {"pairs", ArrayText(pairs, indent + "  ")},
-         {"source", InlineObject({{"parameter_file", JsonString(source.parameterFile)},
-                                  {"report_file", JsonString(source.reportFile)},
-                                  {"seed", IntText(source.seed)},
-                                  {"round", IntText(source.round)},
-                                  {"width", IntText(source.width)},
-                                  {"restart", IntText(source.index)}})},
+         {"sites", JsonInteger(static_cast<long long>(motif.sites.size()))},
+         {"target_hits", JsonInteger(motif.targetHits)},
+         {"targets", JsonInteger(motif.targets)},
+         {"control_hits", JsonInteger(motif.controlHits)},
+         {"controls", JsonInteger(motif.controls)},
+         {"found_by", JsonInteger(motif.foundBy)},
+         {"restarts", JsonInteger(motif.restartsTried)},
+         {"trimmed_left", JsonInteger(motif.trimmedLeft)},
+         {"trimmed_right", JsonInteger(motif.trimmedRight)},
+         {"matrix_sites", JsonInteger(motif.model.numSites)},
+         {"matrix", JsonArray(matrix, indent + "  ")},
+         {"counts", JsonArray(counts, indent + "  ")},
+         {"pairs", JsonArray(pairs, indent + "  ")},
+         {"source", JsonInlineObject({{"parameter_file", JsonString(source.parameterFile)},
+                                      {"report_file", JsonString(source.reportFile)},
+                                      {"seed", JsonInteger(source.seed)},
+                                      {"round", JsonInteger(source.round)},
+                                      {"width", JsonInteger(source.width)},
+                                      {"restart", JsonInteger(source.index)}})},
          {"logo", JsonString(LogoName(position, false))},
          {"logo_reverse", JsonString(LogoName(position, true))}},
         indent);
@@ -168,34 +94,34 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const
 
 std::string RestartJson(const RestartRecord& restart)
 {
-    return InlineObject({{"round", IntText(restart.round)},
-                         {"width", IntText(restart.width)},
-                         {"index", IntText(restart.index)},
-                         {"parameter_file", JsonString(restart.parameterFile)},
-                         {"report_file", JsonString(restart.reportFile)},
-                         {"seed", IntText(restart.seed)},
-                         {"log_likelihood", JsonNumber(restart.logLik)},
-                         {"sites", IntText(restart.sites)},
-                         {"consensus", JsonString(restart.consensus)},
-                         {"evalue", JsonString(FormatEValue(restart.log10EValue))},
-                         {"log10_evalue", JsonNumber(restart.log10EValue)},
-                         {"motif", restart.motifRank > 0 ? IntText(restart.motifRank) : "null"},
-                         {"repeat", JsonString(RepeatCommand(restart))}});
+    return JsonInlineObject({{"round", JsonInteger(restart.round)},
+                             {"width", JsonInteger(restart.width)},
+                             {"index", JsonInteger(restart.index)},
+                             {"parameter_file", JsonString(restart.parameterFile)},
+                             {"report_file", JsonString(restart.reportFile)},
+                             {"seed", JsonInteger(restart.seed)},
+                             {"log_likelihood", JsonNumber(restart.logLik)},
+                             {"sites", JsonInteger(restart.sites)},
+                             {"consensus", JsonString(restart.consensus)},
+                             {"evalue", JsonString(FormatEValue(restart.log10EValue))},
+                             {"log10_evalue", JsonNumber(restart.log10EValue)},
+                             {"motif", restart.motifRank > 0 ? JsonInteger(restart.motifRank) : "null"},
+                             {"repeat", JsonString(RepeatCommand(restart))}});
 }
 
 std::string ParametersJson(const DiscoverSettings& settings)
 {
-    return ObjectText({{"input", JsonString(settings.inputPath)},
+    return JsonObject({{"input", JsonString(settings.inputPath)},
                        {"control", settings.controlPath ? JsonString(*settings.controlPath) : "null"},
-                       {"widths", InlineArray(settings.widths, [](int w) { return IntText(w); })},
-                       {"restarts", IntText(settings.restarts)},
-                       {"iterations", IntText(settings.iterations)},
-                       {"mask", BoolText(settings.mask)},
-                       {"both_strands", BoolText(settings.bothStrands)},
-                       {"one_site", BoolText(settings.oneSite)},
-                       {"motifs", IntText(settings.motifs)},
+                       {"widths", JsonInlineArray(settings.widths, [](int w) { return JsonInteger(w); })},
+                       {"restarts", JsonInteger(settings.restarts)},
+                       {"iterations", JsonInteger(settings.iterations)},
+                       {"mask", JsonBool(settings.mask)},
+                       {"both_strands", JsonBool(settings.bothStrands)},
+                       {"one_site", JsonBool(settings.oneSite)},
+                       {"motifs", JsonInteger(settings.motifs)},
                        {"evalue_threshold", JsonNumber(settings.evalueThreshold)},
-                       {"seed", IntText(settings.seed)}},
+                       {"seed", JsonInteger(settings.seed)}},
                       "  ");
 }
 
@@ -242,66 +168,6 @@ std::string Plural(long long count, const std::string& word)
 
 }  // namespace
 
-long long TargetLength(const Discovery& discovery, int seqIndex)
-{
-    const auto index = static_cast<std::size_t>(seqIndex);
-    return seqIndex >= 0 && index < discovery.targetLengths.size() ? discovery.targetLengths[index] : 0;
-}
-
-std::string LogoName(std::size_t position, bool reverse)
-{
-    return "logo-" + std::to_string(position + 1) + (reverse ? "-rc.svg" : ".svg");
-}
-
-std::string RepeatCommand(const RestartRecord& restart)
-{
-    return "kalvo run " + ShellQuoted(restart.parameterFile) + " --seed " + std::to_string(restart.seed);
-}
-
-std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery)
-{
-    std::vector<std::string> ids;
-    std::set<std::string> used;
-    for (std::size_t i = 0; i < discovery.motifs.size(); ++i) {
-        std::string id = discovery.motifs[i].id;
-        // Blanks end a name in MEME and JASPAR headers; control characters have no place in one.
-        std::replace_if(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }, '_');
-        const std::string position = std::to_string(i + 1);
-        if (id.empty())
-            id = std::string("motif-").append(position);
-        while (used.count(id) > 0)
-            id.append("-").append(position);
-        used.insert(id);
-        ids.push_back(std::move(id));
-    }
-    return ids;
-}
-
-std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery)
-{
-    const std::string stem = InputStem(discovery.settings.inputPath);
-    std::vector<std::string> names;
-    for (const DiscoveredMotif& motif : discovery.motifs)
-        names.push_back(stem + ".rank" + std::to_string(motif.rank));
-    return names;
-}
-
-std::string DiscoverCommand(const DiscoverSettings& settings)
-{
-    std::string out = "kalvo discover " + ShellQuoted(settings.inputPath);
-    if (!settings.widths.empty())
-        out += " --widths " + JoinedWidths(settings.widths, ",");
-    if (settings.controlPath)
-        out += " --control " + ShellQuoted(*settings.controlPath);
-    out += " --motifs " + std::to_string(settings.motifs) + " --restarts " + std::to_string(settings.restarts) +
-           " --iterations " + std::to_string(settings.iterations) + " --evalue " +
-           JsonNumber(settings.evalueThreshold);
-    out += settings.mask ? "" : " --no-mask";
-    out += settings.oneSite ? " --one-site" : "";
-    out += settings.bothStrands ? "" : " --given-strand";
-    return out + " --seed " + std::to_string(settings.seed);
-}
-
 std::string DiscoverySummaryJson(const Discovery& discovery)
 {
     const DiscoverSettings& settings = discovery.settings;
@@ -314,29 +180,29 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
     for (const RestartRecord& restart : discovery.restarts)
         restarts.push_back(RestartJson(restart));
     const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
-    return ObjectText(
-               {{"schema", IntText(kDiscoveryJsonSchema)},
+    return JsonObject(
+               {{"schema", JsonInteger(kDiscoveryJsonSchema)},
                 {"program", JsonString("kalvo")},
                 {"version", JsonString(settings.programVersion)},
                 {"command", JsonString(DiscoverCommand(settings))},
-                {"seed", IntText(settings.seed)},
+                {"seed", JsonInteger(settings.seed)},
                 {"parameters", ParametersJson(settings)},
-                {"targets", IntText(static_cast<long long>(discovery.targetNames.size()))},
-                {"sampled_targets", IntText(discovery.sampledTargets)},
-                {"training_targets", IntText(discovery.trainingTargets)},
-                {"test_targets", IntText(discovery.testTargets)},
-                {"controls", IntText(discovery.controls)},
-                {"control_residues", IntText(discovery.controlResidues)},
+                {"targets", JsonInteger(static_cast<long long>(discovery.targetNames.size()))},
+                {"sampled_targets", JsonInteger(discovery.sampledTargets)},
+                {"training_targets", JsonInteger(discovery.trainingTargets)},
+                {"test_targets", JsonInteger(discovery.testTargets)},
+                {"controls", JsonInteger(discovery.controls)},
+                {"control_residues", JsonInteger(discovery.controlResidues)},
                 {"control_source", JsonString(discovery.controlSource)},
-                {"motifs_tested", IntText(discovery.motifsTested)},
+                {"motifs_tested", JsonInteger(discovery.motifsTested)},
                 {"next_best_evalue", nextBest ? JsonString(FormatEValue(*nextBest)) : "null"},
                 {"next_best_log10_evalue", nextBest ? JsonNumber(*nextBest) : "null"},
                 {"matrix_note", JsonString("motifs.meme and motifs.jaspar hold each motif's column matrix only: its "
                                            "correlated column pairs (\"pairs\") are not expressible there, while "
                                            "the site scores and E-values count them")},
                 {"restarts_run_from", JsonString("the output folder")},
-                {"motifs", ArrayText(motifs, "  ")},
-                {"restarts", ArrayText(restarts, "  ")}},
+                {"motifs", JsonArray(motifs, "  ")},
+                {"restarts", JsonArray(restarts, "  ")}},
                "") +
            "\n";
 }

@@ -18,24 +18,6 @@ struct DiscoveryFile {
 // logo-K-rc.svg, and index.html, the page that shows them all.
 std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery);
 
-// The motif names every file uses, in rank order: the motifs' ids made safe for
-// the matrix formats (no blanks, never empty) and distinct.
-std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery);
-
-// Where each motif came from, in rank order, as the matrix formats' second
-// name: the input file's stem and the rank, "peaks.rank1".
-std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery);
-
-// The length of target seqIndex, 0 for an index the discovery does not know.
-long long TargetLength(const Discovery& discovery, int seqIndex);
-
-// The logo file of the motif at `position` in rank order, or of its reverse
-// complement: named by position, so that two motifs never share a file.
-std::string LogoName(std::size_t position, bool reverse);
-
-// The shell command, run in the output folder, that repeats a restart.
-std::string RepeatCommand(const RestartRecord& restart);
-
 // The version of summary.json's layout, its "schema" member; raised when members are added, change meaning or go.
 inline constexpr int kDiscoveryJsonSchema = 2;
 
@@ -48,14 +30,12 @@ std::string SitesTable(const Discovery& discovery);
 // BED6 of the called sites, in the order of SitesTable; genome coordinates where a target's name gives them.
 std::string SitesBed(const Discovery& discovery);
 
-// All motifs in MEME minimal format: id and name as above, nsites the called sites and E their E-value.
+// All motifs in MEME minimal format: DiscoveryMotifIds and DiscoveryMotifNames
+// name them, nsites is the called sites and E their E-value.
 std::string DiscoveryMeme(const Discovery& discovery);
 
 // All motifs as JASPAR counts, under ">id name".
 std::string DiscoveryJaspar(const Discovery& discovery);
-
-// The `kalvo discover` command that repeats the discovery (the output folder aside), shell-quoted.
-std::string DiscoverCommand(const DiscoverSettings& settings);
 
 // The one-screen text summary printed at the end of `kalvo discover`.
 std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& outputDir);

@@ -8,6 +8,8 @@
 #include <limits>
 
 #include "report/sequence_logo.h"
+#include "util/file_stem.h"
+#include "util/json_writer.h"
 #include "util/sequence_text.h"
 
 namespace kalvo {
@@ -33,14 +35,6 @@ const FormatInfo& Info(ExportFormat format)
         if (info.format == format)
             return info;
     return kFormatInfo[0];
-}
-
-// The shortest text that reads back as the same double.
-std::string Shortest(double value)
-{
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
 }
 
 std::string RightAligned(const std::string& text, std::size_t width)
@@ -101,73 +95,6 @@ std::string_view FirstWord(std::string_view header)
     return end == std::string_view::npos ? header : header.substr(0, end);
 }
 
-// --- JSON text ---
-
-void AppendUnicodeEscape(std::string& out, unsigned code)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += kHex[(code >> shift) & 0xFu];
-}
-
-// Length of a well-formed UTF-8 sequence at the start of text, 0 when there is none.
-std::size_t Utf8SequenceLength(std::string_view text)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned min = 0;
-    unsigned code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1Fu;
-        min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0Fu;
-        min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07u;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0u) != 0x80u)
-            return 0;
-        code = (code << 6) | (byte(i) & 0x3Fu);
-    }
-    // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not text.
-    if (code < min || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-        return 0;
-    return length;
-}
-
-std::string JsonBool(bool value) { return value ? "true" : "false"; }
-
-std::string JsonOptionalString(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
-
-template <typename T, typename Format>
-std::string JsonArray(const T& values, Format format)
-{
-    std::string out = "[";
-    bool first = true;
-    for (const auto& value : values) {
-        if (!first)
-            out += ", ";
-        first = false;
-        out += format(value);
-    }
-    return out + "]";
-}
-
-// A share as the report prints it: a figure that cannot exist (0/0) is 0.
-double ReportedShare(double value) { return std::isnan(value) ? 0.0 : value; }
-
 }  // namespace
 
 std::string FixedText(double value, int decimals)
@@ -176,42 +103,6 @@ std::string FixedText(double value, int decimals)
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return std::string(buffer, result.ptr);
 }
-
-std::string JsonString(std::string_view text)
-{
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = Utf8SequenceLength(text.substr(i));
-            if (length == 0) {
-                AppendUnicodeEscape(out, 0xFFFD);
-                ++i;
-            } else {
-                out.append(text.substr(i, length));
-                i += length;
-            }
-            continue;
-        }
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20)
-                AppendUnicodeEscape(out, c);
-            else
-                out += static_cast<char>(c);
-        }
-        ++i;
-    }
-    out += '"';
-    return out;
-}
-
-std::string JsonNumber(double value) { return std::isfinite(value) ? Shortest(value) : std::string("null"); }
 
 std::string_view ExportFormatName(ExportFormat format) { return Info(format).name; }
 
@@ -283,33 +174,12 @@ std::string MemeMatrix(const RunSummary& summary, std::string_view id, std::stri
     return out;
 }
 
-std::string InputStem(std::string_view path)
-{
-    if (path == "-")
-        return "stdin";
-    if (const auto slash = path.find_last_of('/'); slash != std::string_view::npos)
-        path.remove_prefix(slash + 1);
-    if (path.ends_with(".gz"))
-        path.remove_suffix(3);
-    // A leading dot starts a hidden file's name, not an extension.
-    if (const auto dot = path.find_last_of('.'); dot != std::string_view::npos && dot > 0)
-        path = path.substr(0, dot);
-    std::string stem(path);
-    for (char& c : stem) {
-        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                          c == '_' || c == '-';
-        if (!kept)
-            c = '_';
-    }
-    return stem.empty() ? std::string("input") : stem;
-}
-
 MotifLabel RunMotifLabel(const RunSummary& summary, std::int64_t runNumber)
 {
     const std::string run = "run" + std::to_string(runNumber);
     // The consensus is letters of A, C, G and T, so the id stays one word.
     return {run + "-" + (summary.consensus.empty() ? std::string("motif") : summary.consensus),
-            InputStem(summary.inputPath) + "." + run};
+            FileStemWord(summary.inputPath) + "." + run};
 }
 
 std::string MemeMotif(const RunSummary& summary, std::int64_t runNumber)
@@ -483,105 +353,133 @@ std::string BedSites(const RunSummary& summary)
     return out;
 }
 
-std::string JsonReport(const RunSummary& summary, std::string_view programVersion, std::int64_t runNumber)
-{
-    const MotifLabel label = RunMotifLabel(summary, runNumber);
-    std::string out = "{\n";
-    out += "  \"schema\": " + std::to_string(kRunJsonSchema) + ",\n";
-    out += "  \"program\": \"kalvo\",\n";
-    out += "  \"version\": " + JsonString(programVersion) + ",\n";
-    out += "  \"run\": " + std::to_string(runNumber) + ",\n";
-    out += "  \"seed\": " + std::to_string(summary.seed) + ",\n";
-    out += "  \"parameters\": {\n";
-    out += "    \"parameterFile\": " + JsonOptionalString(summary.parameterPath) + ",\n";
-    out += "    \"input\": " + JsonString(summary.inputPath) + ",\n";
-    out += "    \"output\": " + JsonString(summary.outputPath) + ",\n";
-    out += "    \"background\": " + JsonOptionalString(summary.backgroundPath) + ",\n";
-    out += "    \"width\": " + std::to_string(summary.width) + ",\n";
-    out += "    \"iterations\": " + std::to_string(summary.iterations) + ",\n";
-    out += "    \"pseudocount\": " + JsonNumber(summary.pseudocount) + ",\n";
-    out += "    \"correlation\": " + std::to_string(summary.corrLevel) + ",\n";
-    out += "    \"correlationMoves\": " + std::to_string(summary.depMoves) + ",\n";
-    out += "    \"oneSitePerSequence\": " + JsonBool(summary.oneSitePerSeq) + ",\n";
-    out += "    \"bothStrands\": " + JsonBool(summary.bothStrands) + ",\n";
-    out += "    \"maskLowComplexity\": " + JsonBool(summary.maskLowComplexity) + ",\n";
-    out += "    \"seedWord\": " + JsonOptionalString(summary.seedMotif) + "\n";
-    out += "  },\n";
-    out += "  \"backgroundFrequencies\": {";
-    for (std::size_t b = 0; b < 4; ++b)
-        out += std::string(b == 0 ? "" : ",") + " \"" + kLetters[b] + "\": " + JsonNumber(summary.bgFreq[b]);
-    out += " },\n";
+namespace {
 
+// A share as the report prints it: a figure that cannot exist (0/0) is 0.
+double ReportedShare(double value) { return std::isnan(value) ? 0.0 : value; }
+
+std::string ParametersJson(const RunSummary& summary)
+{
+    return JsonObject({{"parameterFile", JsonStringOrNull(summary.parameterPath)},
+                       {"input", JsonString(summary.inputPath)},
+                       {"output", JsonString(summary.outputPath)},
+                       {"background", JsonStringOrNull(summary.backgroundPath)},
+                       {"width", JsonInteger(summary.width)},
+                       {"iterations", JsonInteger(summary.iterations)},
+                       {"pseudocount", JsonNumber(summary.pseudocount)},
+                       {"correlation", JsonInteger(summary.corrLevel)},
+                       {"correlationMoves", JsonInteger(summary.depMoves)},
+                       {"oneSitePerSequence", JsonBool(summary.oneSitePerSeq)},
+                       {"bothStrands", JsonBool(summary.bothStrands)},
+                       {"maskLowComplexity", JsonBool(summary.maskLowComplexity)},
+                       {"seedWord", JsonStringOrNull(summary.seedMotif)}},
+                      "  ");
+}
+
+std::string BackgroundJson(const RunSummary& summary)
+{
+    JsonMembers letters;
+    for (std::size_t b = 0; b < 4; ++b)
+        letters.emplace_back(std::string(1, kLetters[b]), JsonNumber(summary.bgFreq[b]));
+    return JsonInlineObject(letters, true);
+}
+
+// Each sequence with its header, length and the number of the reported sites on it.
+std::string SequencesJson(const RunSummary& summary)
+{
     std::vector<int> sitesPerSequence(summary.seqNames.size(), 0);
     for (const SiteNode& site : summary.sites)
         if (site.seqIndex >= 0 && static_cast<std::size_t>(site.seqIndex) < sitesPerSequence.size())
             ++sitesPerSequence[static_cast<std::size_t>(site.seqIndex)];
-    out += "  \"numSequences\": " + std::to_string(summary.numSeqs) + ",\n";
-    out += "  \"sequences\": [";
+    std::vector<std::string> sequences;
     for (std::size_t i = 0; i < summary.seqNames.size(); ++i) {
-        out += i == 0 ? "\n" : ",\n";
         const long long length = i < summary.seqLengths.size() ? summary.seqLengths[i] : 0;
-        out += "    {\"index\": " + std::to_string(i) + ", \"header\": " + JsonString(summary.seqNames[i]) +
-               ", \"length\": " + std::to_string(length) + ", \"sites\": " + std::to_string(sitesPerSequence[i]) + "}";
+        sequences.push_back(JsonInlineObject({{"index", JsonInteger(static_cast<long long>(i))},
+                                              {"header", JsonString(summary.seqNames[i])},
+                                              {"length", JsonInteger(length)},
+                                              {"sites", JsonInteger(sitesPerSequence[i])}}));
     }
-    out += summary.seqNames.empty() ? "],\n" : "\n  ],\n";
-    out += "  \"sequencesWithSites\": " + std::to_string(summary.sequencesHit) + ",\n";
-    out += "  \"numSites\": " + std::to_string(summary.numSites) + ",\n";
+    return JsonArray(sequences, "  ");
+}
 
-    out += "  \"motif\": {\n";
-    out += "    \"id\": " + JsonString(label.id) + ",\n";
-    out += "    \"name\": " + JsonString(label.name) + ",\n";
-    out += "    \"width\": " + std::to_string(summary.width) + ",\n";
-    out += "    \"consensus\": " + JsonString(summary.consensus) + ",\n";
-    out += "    \"columns\": [";
+std::string MotifJson(const RunSummary& summary, const MotifLabel& label)
+{
+    std::vector<std::string> columns;
     for (std::size_t c = 0; c < summary.counts.size(); ++c) {
-        out += c == 0 ? "\n" : ",\n";
         const std::array<double, 4> shares = c < summary.probs.size() ? summary.probs[c] : std::array<double, 4>{};
-        out += "      {\"column\": " + std::to_string(c + 1) + ", \"counts\": " +
-               JsonArray(summary.counts[c], [](int n) { return std::to_string(n); }) +
-               ", \"probabilities\": " + JsonArray(shares, [](double p) { return JsonNumber(ReportedShare(p)); }) +
-               ", \"consensus\": " + JsonString(std::string(1, c < summary.consensus.size() ? summary.consensus[c] : 'A')) +
-               "}";
+        const char consensus = c < summary.consensus.size() ? summary.consensus[c] : 'A';
+        columns.push_back(JsonInlineObject(
+            {{"column", JsonInteger(static_cast<long long>(c + 1))},
+             {"counts", JsonInlineArray(summary.counts[c], [](int n) { return JsonInteger(n); })},
+             {"probabilities", JsonInlineArray(shares, [](double p) { return JsonNumber(ReportedShare(p)); })},
+             {"consensus", JsonString(std::string(1, consensus))}}));
     }
-    out += summary.counts.empty() ? "]\n" : "\n    ]\n";
-    out += "  },\n";
+    return JsonObject({{"id", JsonString(label.id)},
+                       {"name", JsonString(label.name)},
+                       {"width", JsonInteger(summary.width)},
+                       {"consensus", JsonString(summary.consensus)},
+                       {"columns", JsonArray(columns, "    ")}},
+                      "  ");
+}
 
-    out += "  \"correlatedPositions\": [";
-    for (std::size_t g = 0; g < summary.groups.size(); ++g) {
-        const GroupNode& group = summary.groups[g];
-        out += g == 0 ? "\n" : ",\n";
-        out += "    {\"columns\": " + JsonArray(group.positions, [](int p) { return std::to_string(p + 1); }) +
-               ", \"logBF\": " + JsonNumber(group.logBF) + ", \"words\": [";
-        bool first = true;
+// Each correlated group with the words seen at its columns.
+std::string CorrelatedPositionsJson(const RunSummary& summary)
+{
+    std::vector<std::string> groups;
+    for (const GroupNode& group : summary.groups) {
+        std::vector<std::string> words;
         for (std::size_t w = 0; w < group.counts.size(); ++w) {
             if (group.counts[w] <= 0)
                 continue;
-            out += first ? "" : ", ";
-            first = false;
             const double share = w < group.probs.size() ? ReportedShare(group.probs[w]) : 0.0;
-            out += "{\"word\": " + JsonString(WordFromIndex(w, group.size)) +
-                   ", \"count\": " + std::to_string(group.counts[w]) + ", \"probability\": " + JsonNumber(share) + "}";
+            words.push_back(JsonInlineObject({{"word", JsonString(WordFromIndex(w, group.size))},
+                                              {"count", JsonInteger(group.counts[w])},
+                                              {"probability", JsonNumber(share)}}));
         }
-        out += "]}";
+        groups.push_back(
+            JsonInlineObject({{"columns", JsonInlineArray(group.positions, [](int p) { return JsonInteger(p + 1); })},
+                              {"logBF", JsonNumber(group.logBF)},
+                              {"words", JsonInlineArray(words)}}));
     }
-    out += summary.groups.empty() ? "],\n" : "\n  ],\n";
+    return JsonArray(groups, "  ");
+}
 
-    out += "  \"jointLogLikelihood\": " + JsonNumber(summary.bestLogLik) + ",\n";
-    out += "  \"estimatedPrior\": " + JsonNumber(summary.estimatedPrior) + ",\n";
+std::string SitesJson(const RunSummary& summary)
+{
+    std::vector<std::string> sites;
+    for (const SiteNode& site : summary.sites)
+        sites.push_back(JsonInlineObject({{"sequence", JsonInteger(site.seqIndex)},
+                                          {"header", JsonString(SiteHeader(summary, site))},
+                                          {"segment", JsonInteger(site.ordinal)},
+                                          {"strand", JsonString(site.forward ? "+" : "-")},
+                                          {"position", JsonInteger(site.pos)},
+                                          {"word", JsonString(site.word)},
+                                          {"logScore", JsonNumber(site.motifLogLik)}}));
+    return JsonArray(sites, "  ");
+}
 
-    out += "  \"sites\": [";
-    for (std::size_t i = 0; i < summary.sites.size(); ++i) {
-        const SiteNode& site = summary.sites[i];
-        out += i == 0 ? "\n" : ",\n";
-        out += "    {\"sequence\": " + std::to_string(site.seqIndex) +
-               ", \"header\": " + JsonString(SiteHeader(summary, site)) +
-               ", \"segment\": " + std::to_string(site.ordinal) + ", \"strand\": \"" + (site.forward ? "+" : "-") +
-               "\", \"position\": " + std::to_string(site.pos) + ", \"word\": " + JsonString(site.word) +
-               ", \"logScore\": " + JsonNumber(site.motifLogLik) + "}";
-    }
-    out += summary.sites.empty() ? "]\n" : "\n  ]\n";
-    out += "}\n";
-    return out;
+}  // namespace
+
+std::string JsonReport(const RunSummary& summary, std::string_view programVersion, std::int64_t runNumber)
+{
+    return JsonObject({{"schema", JsonInteger(kRunJsonSchema)},
+                       {"program", JsonString("kalvo")},
+                       {"version", JsonString(programVersion)},
+                       {"run", JsonInteger(runNumber)},
+                       {"seed", JsonInteger(summary.seed)},
+                       {"parameters", ParametersJson(summary)},
+                       {"backgroundFrequencies", BackgroundJson(summary)},
+                       {"numSequences", JsonInteger(summary.numSeqs)},
+                       {"sequences", SequencesJson(summary)},
+                       {"sequencesWithSites", JsonInteger(summary.sequencesHit)},
+                       {"numSites", JsonInteger(summary.numSites)},
+                       {"motif", MotifJson(summary, RunMotifLabel(summary, runNumber))},
+                       {"correlatedPositions", CorrelatedPositionsJson(summary)},
+                       {"jointLogLikelihood", JsonNumber(summary.bestLogLik)},
+                       {"estimatedPrior", JsonNumber(summary.estimatedPrior)},
+                       {"sites", SitesJson(summary)}},
+                      "") +
+           "\n";
 }
 
 std::string ComposeExport(ExportFormat format, const RunSummary& summary, const ExportOptions& options)

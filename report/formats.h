@@ -35,7 +35,7 @@ struct ExportOptions {
 // name says where the motif came from. Both are single words.
 struct MotifLabel {
     std::string id;    // "run3-TGTGACA": the run's number and the consensus
-    std::string name;  // "crp0.run3": the input file's stem and the run's number
+    std::string name;  // "crp0.run3": the input file's stem as one word (FileStemWord) and the run's number
 };
 MotifLabel RunMotifLabel(const RunSummary& summary, std::int64_t runNumber);
 
@@ -82,20 +82,8 @@ int BedScore(double logScore, double bestLogScore);
 
 // --- pieces of the formats, shared with the files of a discovery ---
 
-// An input path as one word for motif names: the file name without folders,
-// ".gz" and its extension; a byte other than a letter, digit, '.', '_' or '-'
-// becomes '_'. "-" (standard input) is "stdin"; nothing left is "input".
-std::string InputStem(std::string_view path);
-
 // Fixed-point text with this many decimals, in the C locale whatever the process locale is.
 std::string FixedText(double value, int decimals);
-
-// A JSON string. Header lines and paths are bytes as read: a byte that is not
-// part of well-formed UTF-8 becomes U+FFFD, so the document always parses.
-std::string JsonString(std::string_view text);
-
-// A JSON number as the shortest text that reads back as the same double; null for NaN and infinities.
-std::string JsonNumber(double value);
 
 // The matrix rows as MEME writes them: shares of the letters counted in each
 // column; every row the background (scaled to sum to 1) when there are no sites.

@@ -7,6 +7,7 @@
 #include <map>
 #include <numbers>
 
+#include "util/markup_text.h"
 #include "util/sequence_text.h"
 
 namespace kalvo {
@@ -91,21 +92,6 @@ std::string Fixed(double value, int decimals)
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return std::string(buffer, result.ptr);
-}
-
-std::string Escaped(const std::string& text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
 }
 
 // A share as read from a summary: anything that is not a proper share counts as 0.
@@ -245,7 +231,7 @@ std::string SequenceLogoSvg(const RunSummary& summary, const LogoOptions& option
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + Fixed(width, 0) + "\" height=\"" +
            Fixed(height, 0) + "\" viewBox=\"0 0 " + Fixed(width, 0) + " " + Fixed(height, 0) + "\">\n";
-    svg += "<title>Sequence logo " + Escaped(consensus) + ", " + sites + "</title>\n";
+    svg += "<title>Sequence logo " + MarkupEscaped(consensus) + ", " + sites + "</title>\n";
     svg += "<rect x=\"0\" y=\"0\" width=\"" + Fixed(width, 0) + "\" height=\"" + Fixed(height, 0) +
            "\" fill=\"#ffffff\"/>\n";
 
@@ -326,7 +312,7 @@ std::string SequenceLogoSvg(const RunSummary& summary, const LogoOptions& option
 
     // caption
     svg += "<text class=\"caption\" font-family=\"sans-serif\" font-size=\"13\" fill=\"#111111\" x=\"" + Fixed(left, 2) +
-           "\" y=\"" + Fixed(plotBottom + 38.0, 2) + "\">" + Escaped(caption) + "</text>\n";
+           "\" y=\"" + Fixed(plotBottom + 38.0, 2) + "\">" + MarkupEscaped(caption) + "</text>\n";
     svg += "</svg>\n";
     return svg;
 }

@@ -154,6 +154,8 @@ TEST(Discover, DefaultFolderIsNamedAfterTheInput)
     EXPECT_EQ(DefaultDiscoverOutputDir("data/peaks.fa"), "peaks.kalvo");
     EXPECT_EQ(DefaultDiscoverOutputDir("peaks.fa.gz"), "peaks.kalvo");
     EXPECT_EQ(DefaultDiscoverOutputDir("reads"), "reads.kalvo");
+    EXPECT_EQ(DefaultDiscoverOutputDir("-"), "stdin.kalvo");
+    EXPECT_EQ(DefaultDiscoverOutputDir("data/"), "sequences.kalvo");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "discover/discovery_files.h"
+#include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "hand_made_motif.h"
 #include "util/text_lines.h"

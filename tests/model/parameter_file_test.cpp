@@ -1,4 +1,4 @@
-// tests/model/parameter_file_test.cpp: keys, values and defaults of the parameter file, and the files it refuses.
+// tests/model/parameter_file_test.cpp: keys, values and defaults of the parameter file, the files it refuses, and its writer.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/parameter_text.h"
 #include "model/run_state.h"
 #include "temp_files.h"
 
@@ -160,6 +161,41 @@ TEST_F(ParameterFile, RefusesAPseudocountOutsideZeroToOneThousandAndNamesTheFile
     }
     EXPECT_THAT(Fields("-w\n4\n-s\n1000\n"), HasSubstr(" s=1000,1000,1000,1000/4000 "));
     EXPECT_THAT(Fields("-w\n4\n-s\n0.001\n"), HasSubstr(" s=0.001,0.001,0.001,0.001/0.004 "));
+}
+
+TEST_F(ParameterFile, WrittenFilesReadBackAsTheValuesTheyWereWrittenFrom)
+{
+    ParameterFileValues values;
+    values.inputPath = "my seqs.fa";
+    values.outputPath = "out.txt";
+    values.backgroundPath = "bg.txt";
+    values.width = "6";
+    values.iterations = "50";
+    values.moves = "4";
+    values.correlation = "1";
+    values.oneSite = true;
+    values.givenStrand = true;
+    values.pseudocount = "2.5";
+    values.seedWord = "ACGTAC";
+    values.mask = true;
+    values.repeats = "3";
+    const std::string text = ParameterFileText(values);
+    EXPECT_EQ(text, "-i\nmy seqs.fa\n-o\nout.txt\n-b\nbg.txt\n-w\n6\n-n\n50\n-m\n4\n-c\n1\n-e\n-r\n0\n-s\n2.5\n"
+                    "-A\nACGTAC\n-k\n-N\n3\n");
+    EXPECT_EQ(Fields(text),
+              "i=my seqs.fa o=out.txt b=bg.txt w=6 n=50 m=4 c=1 e=1 r=0 s=2.5,2.5,2.5,2.5/10 A=ACGTAC k=1,0.9,12 odds=-5");
+}
+
+TEST_F(ParameterFile, TheWriterWritesOnlyKeysThatAreSetAndLeavesTheirTextToTheReader)
+{
+    EXPECT_EQ(ParameterFileText({}), "");
+    ParameterFileValues values = CorrelatedRunValues("in.fa", "r.txt", 12, 200);
+    EXPECT_EQ(ParameterFileText(values), "-i\nin.fa\n-o\nr.txt\n-w\n12\n-n\n200\n-m\n3\n-c\n2\n-s\n1\n");
+    values.width = "8x";  // a user's text as typed: the reader reads it and says so
+    CMotifSampler run;
+    EXPECT_THAT(Fields(run, ParameterFileText(values)), HasSubstr(" w=8 n=200 m=3 c=2 e=0 r=1 s=1,1,1,1/4 "));
+    ASSERT_EQ(run.m_warnings.size(), 1u);
+    EXPECT_THAT(run.m_warnings[0], HasSubstr("\"-w\" value \"8x\" is not a whole number"));
 }
 
 }  // namespace

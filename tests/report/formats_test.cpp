@@ -302,15 +302,6 @@ TEST(MotifNames, EveryFormatNamesARunByItsNumberInTheBatchAndItsInputFile)
     EXPECT_EQ(ids.size(), 3u);  // merged files of one batch keep the runs apart
 }
 
-TEST(MotifNames, InputStemIsOneWordWhateverThePath)
-{
-    EXPECT_EQ(InputStem("/x/y/crp0.fa"), "crp0");
-    EXPECT_EQ(InputStem("peaks.v2.fasta.gz"), "peaks.v2");
-    EXPECT_EQ(InputStem("-"), "stdin");
-    EXPECT_EQ(InputStem("dir/"), "input");
-    EXPECT_EQ(InputStem("caf\xc3\xa9 \t1.fa"), "caf____1");
-}
-
 TEST(MemeEValue, ARunWritesNoEValueForItComputesNone)
 {
     RunSummary summary = Summary({">a"}, {20});

@@ -1,0 +1,95 @@
+// discover/discovery_names.cpp: motif ids and names, logo file names and the commands that repeat a discovery.
+#include "discover/discovery_names.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "util/file_stem.h"
+#include "util/json_writer.h"
+
+namespace kalvo {
+
+std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery)
+{
+    std::vector<std::string> ids;
+    std::set<std::string> used;
+    for (std::size_t i = 0; i < discovery.motifs.size(); ++i) {
+        std::string id = discovery.motifs[i].id;
+        // Blanks end a name in MEME and JASPAR headers; control characters have no place in one.
+        std::replace_if(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }, '_');
+        const std::string position = std::to_string(i + 1);
+        if (id.empty())
+            id = std::string("motif-").append(position);
+        while (used.count(id) > 0)
+            id.append("-").append(position);
+        used.insert(id);
+        ids.push_back(std::move(id));
+    }
+    return ids;
+}
+
+std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery)
+{
+    const std::string stem = FileStemWord(discovery.settings.inputPath);
+    std::vector<std::string> names;
+    for (const DiscoveredMotif& motif : discovery.motifs)
+        names.push_back(stem + ".rank" + std::to_string(motif.rank));
+    return names;
+}
+
+long long TargetLength(const Discovery& discovery, int seqIndex)
+{
+    const auto index = static_cast<std::size_t>(seqIndex);
+    return seqIndex >= 0 && index < discovery.targetLengths.size() ? discovery.targetLengths[index] : 0;
+}
+
+std::string LogoName(std::size_t position, bool reverse)
+{
+    return "logo-" + std::to_string(position + 1) + (reverse ? "-rc.svg" : ".svg");
+}
+
+std::string ShellQuoted(std::string_view text)
+{
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("_./,:=@%+-").find(c) != std::string_view::npos;
+    });
+    if (plain)
+        return std::string(text);
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string JoinedWidths(const std::vector<int>& widths, const std::string& separator)
+{
+    std::string out;
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        out += (i == 0 ? "" : separator) + std::to_string(widths[i]);
+    return out;
+}
+
+std::string RepeatCommand(const RestartRecord& restart)
+{
+    return "kalvo run " + ShellQuoted(restart.parameterFile) + " --seed " + std::to_string(restart.seed);
+}
+
+std::string DiscoverCommand(const DiscoverSettings& settings)
+{
+    std::string out = "kalvo discover " + ShellQuoted(settings.inputPath);
+    if (!settings.widths.empty())
+        out += " --widths " + JoinedWidths(settings.widths, ",");
+    if (settings.controlPath)
+        out += " --control " + ShellQuoted(*settings.controlPath);
+    out += " --motifs " + std::to_string(settings.motifs) + " --restarts " + std::to_string(settings.restarts) +
+           " --iterations " + std::to_string(settings.iterations) + " --evalue " +
+           JsonNumber(settings.evalueThreshold);
+    out += settings.mask ? "" : " --no-mask";
+    out += settings.oneSite ? " --one-site" : "";
+    out += settings.bothStrands ? "" : " --given-strand";
+    return out + " --seed " + std::to_string(settings.seed);
+}
+
+}  // namespace kalvo

@@ -1,0 +1,39 @@
+// discover/discovery_names.h: what the files and the page of a discovery call its motifs, logos and commands.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "discover/discovery.h"
+
+namespace kalvo {
+
+// The motif names every file uses, in rank order: the motifs' ids made safe for
+// the matrix formats (no blanks, never empty) and distinct.
+std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery);
+
+// Where each motif came from, in rank order, as the matrix formats' second
+// name: the input file's stem and the rank, "peaks.rank1".
+std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery);
+
+// The length of target seqIndex, 0 for an index the discovery does not know.
+long long TargetLength(const Discovery& discovery, int seqIndex);
+
+// The logo file of the motif at `position` in rank order, or of its reverse
+// complement: named by position, so that two motifs never share a file.
+std::string LogoName(std::size_t position, bool reverse);
+
+// A word the shell passes on as it is; anything else in single quotes.
+std::string ShellQuoted(std::string_view text);
+
+// The widths as text with separator between them: "8,12".
+std::string JoinedWidths(const std::vector<int>& widths, const std::string& separator);
+
+// The shell command, run in the output folder, that repeats a restart.
+std::string RepeatCommand(const RestartRecord& restart);
+
+// The `kalvo discover` command that repeats the discovery (the output folder aside), shell-quoted.
+std::string DiscoverCommand(const DiscoverSettings& settings);
+
+}  // namespace kalvo
