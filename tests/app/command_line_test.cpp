@@ -239,6 +239,22 @@ TEST(CommandLineProgress, DrawnOnlyOnATerminalAndNotWhenQuiet)
     EXPECT_EQ(terminal.out, "Finished!\n");
     EXPECT_THAT(Kalvo({"run", params, "--seed", "1", "--quiet"}, true).err, Not(HasSubstr("iteration")));
     EXPECT_THAT(Kalvo({"run", params, "--seed", "1"}, false).err, Not(HasSubstr("iteration")));
+
+    // discover: the round's last restart always shows, and the line is wiped before the summary.
+    const std::vector<std::string> discover = {"discover", in.dir().File("seqs.fa"), "-w", "6", "-n", "10",
+                                               "--restarts", "1", "--motifs", "1", "-o", in.dir().File("found")};
+    const Invocation shown = Kalvo(discover, true);
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    const auto drawn = shown.err.rfind("\rmotif 1 of at most 1: restarts 1 of 1, 0:00 elapsed");
+    ASSERT_NE(drawn, std::string::npos) << shown.err;
+    const auto lineEnd = shown.err.find('\r', drawn + 1);
+    ASSERT_NE(lineEnd, std::string::npos);
+    std::string wipe(lineEnd - drawn + 1, ' ');
+    wipe.front() = wipe.back() = '\r';
+    EXPECT_EQ(shown.err.substr(lineEnd), wipe);
+    std::vector<std::string> quiet = discover;
+    quiet.insert(quiet.end(), {"-q", "--force"});
+    EXPECT_EQ(Kalvo(quiet, true).err, "");
 }
 
 }  // namespace
