@@ -4,14 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/exit_status.h"
 #include "app/cli/standard_input.h"
 
 namespace kalvo {
-
-// Exit statuses of the program.
-inline constexpr int kExitSuccess = 0;  // every run of the batch succeeded
-inline constexpr int kExitRefused = 1;  // at least one run was refused
-inline constexpr int kExitUsage = 2;    // bad arguments, or no number of runs to do
 
 // Runs `kalvo` with the arguments that follow the program name. Stdout gets
 // only help, the version and "Finished!"; everything else goes to `err`.

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/cli/exit_status.h"
+
 namespace kalvo {
 namespace fs = std::filesystem;
 
@@ -25,6 +27,20 @@ std::optional<std::string> ReadStandardInput(const StandardInput& in, std::strin
         return "cannot read standard input";
     if (bytes.empty())
         return "standard input is empty: pipe a FASTA file into kalvo, or name the file";
+    return std::nullopt;
+}
+
+std::optional<int> TakeStandardInput(const CommandSyntax& command, const StandardInput& in, std::ostream& err,
+                                     std::string& bytes)
+{
+    if (in.isTerminal)
+        return UsageError(err, command,
+                          std::string(command.name) + " - reads the FASTA file from standard input, which is a "
+                                                      "terminal: pipe or redirect a file into kalvo, or name the file");
+    if (auto problem = ReadStandardInput(in, bytes)) {
+        err << "kalvo: " << *problem << "\n";
+        return kExitRefused;
+    }
     return std::nullopt;
 }
 

@@ -3,8 +3,11 @@
 #pragma once
 #include <istream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
+
+#include "app/cli/options.h"
 
 namespace kalvo {
 
@@ -16,6 +19,13 @@ struct StandardInput {
 
 // The operand that stands for standard input.
 inline constexpr std::string_view kStandardInputOperand = "-";
+
+// What outputs are named after when the FASTA file is `-`: stdin.kalvo.txt, stdin.kalvo.
+inline constexpr std::string_view kStandardInputStem = "stdin";
+
+// All of standard input for the command's FASTA file `-`, or the exit status after the message saying why not.
+std::optional<int> TakeStandardInput(const CommandSyntax& command, const StandardInput& in, std::ostream& err,
+                                     std::string& bytes);
 
 // All bytes of standard input, or why there are none to use (empty, unreadable).
 // A terminal is the caller's to refuse before asking.

@@ -33,10 +33,10 @@ Invocation Kalvo(const std::vector<std::string>& args, bool errIsTerminal = fals
     return result;
 }
 
-TEST(CommandLineHelp, ProgramAndEachCommandListOptionsAndKeysOnStdout)
+TEST(CommandLineHelp, EachParameterCommandListsOptionsAndKeysOnStdout)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"run", "--help"}, {"repeat", "--help"}, {"batch", "p", "--help"}}) {
+             {"run", "--help"}, {"repeat", "--help"}, {"batch", "p", "--help"}}) {
         SCOPED_TRACE(args.front());
         const Invocation k = Kalvo(args);
         EXPECT_EQ(k.status, 0);
@@ -45,14 +45,15 @@ TEST(CommandLineHelp, ProgramAndEachCommandListOptionsAndKeysOnStdout)
                                  "-m M", "-c C", "-e ", "-r 0", "-s X", "-A WORD", "-k ", "-N COUNT"})
             EXPECT_THAT(k.out, HasSubstr(item));
     }
-    EXPECT_THAT(Kalvo({"--help"}).out, HasSubstr("kalvo batch LIST"));
+    EXPECT_THAT(Kalvo({"batch", "--help"}).out, HasSubstr("kalvo batch LIST"));
+    EXPECT_THAT(Kalvo({"batch", "--help"}).out, HasSubstr("List file:"));
     EXPECT_THAT(Kalvo({"--version"}).out, StartsWith("kalvo 1."));
 }
 
-TEST(CommandLineHelp, EveryHelpShowsTheVersionAndEveryShortFormWithinEightyColumns)
+TEST(CommandLineHelp, EveryCommandHelpShowsTheVersionAndEveryShortFormWithinEightyColumns)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"find", "--help"}, {"discover", "--help"}, {"run", "--help"}, {"repeat", "--help"},
+             {"find", "--help"}, {"discover", "--help"}, {"run", "--help"}, {"repeat", "--help"},
              {"batch", "--help"}}) {
         SCOPED_TRACE(args.front());
         const std::string help = Kalvo(args).out;
@@ -238,6 +239,22 @@ TEST(CommandLineProgress, DrawnOnlyOnATerminalAndNotWhenQuiet)
     EXPECT_EQ(terminal.out, "Finished!\n");
     EXPECT_THAT(Kalvo({"run", params, "--seed", "1", "--quiet"}, true).err, Not(HasSubstr("iteration")));
     EXPECT_THAT(Kalvo({"run", params, "--seed", "1"}, false).err, Not(HasSubstr("iteration")));
+
+    // discover: the round's last restart always shows, and the line is wiped before the summary.
+    const std::vector<std::string> discover = {"discover", in.dir().File("seqs.fa"), "-w", "6", "-n", "10",
+                                               "--restarts", "1", "--motifs", "1", "-o", in.dir().File("found")};
+    const Invocation shown = Kalvo(discover, true);
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    const auto drawn = shown.err.rfind("\rmotif 1 of at most 1: restarts 1 of 1, 0:00 elapsed");
+    ASSERT_NE(drawn, std::string::npos) << shown.err;
+    const auto lineEnd = shown.err.find('\r', drawn + 1);
+    ASSERT_NE(lineEnd, std::string::npos);
+    std::string wipe(lineEnd - drawn + 1, ' ');
+    wipe.front() = wipe.back() = '\r';
+    EXPECT_EQ(shown.err.substr(lineEnd), wipe);
+    std::vector<std::string> quiet = discover;
+    quiet.insert(quiet.end(), {"-q", "--force"});
+    EXPECT_EQ(Kalvo(quiet, true).err, "");
 }
 
 }  // namespace

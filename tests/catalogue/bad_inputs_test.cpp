@@ -429,8 +429,9 @@ std::vector<std::string> Messages(const std::string& err)
             continue;
         const bool announcement = line.rfind("kalvo: run ", 0) == 0 && line.find(" of ") != std::string::npos &&
                                   line.find("', seed ") != std::string::npos;
-        const bool usage = line.rfind("usage:", 0) == 0 || line.rfind("       kalvo", 0) == 0 ||
-                           line.rfind("Try 'kalvo --help'", 0) == 0;
+        // A command's usage: its first line, the indented ones below it, and where to read more.
+        const bool usage = line.rfind("usage:", 0) == 0 || line.rfind("       ", 0) == 0 ||
+                           line.rfind("Try 'kalvo ", 0) == 0;
         if (announcement || usage)
             continue;
         messages.push_back(line);
