@@ -300,8 +300,7 @@ int KalvoDiscover(const std::vector<std::string>& words, const CommandStreams& i
     settings.jobs = parsed.jobs;
     settings.programVersion = ProgramVersion();
     const bool fromStandardInput = settings.inputPath == kStandardInputOperand;
-    settings.outputDir = options.outputDir.value_or(fromStandardInput ? std::string(kStandardInputStem) + ".kalvo"
-                                                                      : DefaultDiscoverOutputDir(settings.inputPath));
+    settings.outputDir = options.outputDir.value_or(DefaultDiscoverOutputDir(settings.inputPath));
     // Standard input is read once and kept in the folder, where the whole
     // discovery reads it and summary.json names it.
     DiscoveryInputCopy inputCopy;

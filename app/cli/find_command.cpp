@@ -16,6 +16,7 @@
 #include "app/cli/options.h"
 #include "app/cli/standard_input.h"
 #include "discover/discover.h"
+#include "model/parameter_text.h"
 #include "util/append_file.h"
 #include "util/file_identity.h"
 #include "util/number_text.h"
@@ -181,27 +182,24 @@ std::optional<std::string> ApplyFindOption(Option option, const std::string& nam
 // The report file `kalvo find` appends to without --output: peaks.fa gives peaks.kalvo.txt here.
 std::string DefaultOutput(const std::string& fasta) { return SequenceFileStem(fasta) + ".kalvo.txt"; }
 
-// The parameter file the settings stand for, key by key as the reader expects.
+// The parameter file the settings stand for: the option values as typed, which the reader checks.
 std::string ParameterText(const std::string& fasta, const FindSettings& find)
 {
-    std::string text = "-i\n" + fasta + "\n-o\n" + find.output.value_or(DefaultOutput(fasta)) + "\n";
-    if (find.background)
-        text += "-b\n" + *find.background + "\n";
-    text += "-w\n" + find.width.value_or("") + "\n";
-    text += "-n\n" + find.iterations + "\n";
-    text += "-m\n" + find.moves + "\n";
-    text += "-c\n" + find.correlation + "\n";
-    if (find.oneSite)
-        text += "-e\n";
-    if (find.givenStrand)
-        text += "-r\n0\n";
-    text += "-s\n" + find.pseudocount + "\n";
-    if (find.seedWord)
-        text += "-A\n" + *find.seedWord + "\n";
-    if (find.mask)
-        text += "-k\n";
-    text += "-N\n" + find.repeats + "\n";
-    return text;
+    ParameterFileValues values;
+    values.inputPath = fasta;
+    values.outputPath = find.output.value_or(DefaultOutput(fasta));
+    values.backgroundPath = find.background;
+    values.width = find.width.value_or("");
+    values.iterations = find.iterations;
+    values.moves = find.moves;
+    values.correlation = find.correlation;
+    values.oneSite = find.oneSite;
+    values.givenStrand = find.givenStrand;
+    values.pseudocount = find.pseudocount;
+    values.seedWord = find.seedWord;
+    values.mask = find.mask;
+    values.repeats = find.repeats;
+    return ParameterFileText(values);
 }
 
 // The usage problem when --write-params names a file the runs read or write: one would overwrite the other.
@@ -273,7 +271,7 @@ std::optional<int> PrepareFind(FindSettings& settings, const ExtraOutputs& extra
         if (auto status = TakeStandardInput(kFindSyntax, io.in, io.err, inputBytes))
             return *status;
         if (!settings.output)
-            settings.output = std::string(kStandardInputStem) + ".kalvo.txt";
+            settings.output = DefaultOutput(job.input);
         inputCopy = ChooseFindCopy(*settings.output, inputBytes);
         job.input = inputCopy.path;
     }

@@ -20,9 +20,6 @@ struct StandardInput {
 // The operand that stands for standard input.
 inline constexpr std::string_view kStandardInputOperand = "-";
 
-// What outputs are named after when the FASTA file is `-`: stdin.kalvo.txt, stdin.kalvo.
-inline constexpr std::string_view kStandardInputStem = "stdin";
-
 // All of standard input for the command's FASTA file `-`, or the exit status after the message saying why not.
 std::optional<int> TakeStandardInput(const CommandSyntax& command, const StandardInput& in, std::ostream& err,
                                      std::string& bytes);
