@@ -153,25 +153,36 @@ void ReadSeedWord(CMotifSampler& run, ParameterLines& lines, const std::string& 
                    "\" holds letters other than A, C, G and T (lower case counts as other); each of them is read as A");
 }
 
+// The keys whose value is a path, and those whose value is a whole number.
+constexpr std::pair<std::string_view, std::string CMotifSampler::*> kPathKeys[] = {
+    {"-i", &CMotifSampler::m_inputPath},
+    {"-o", &CMotifSampler::m_outputPath},
+    {"-b", &CMotifSampler::m_backgroundPath},
+};
+constexpr std::pair<std::string_view, int CMotifSampler::*> kNumberKeys[] = {
+    {"-w", &CMotifSampler::m_width},
+    {"-n", &CMotifSampler::m_iterations},
+    {"-m", &CMotifSampler::m_depMoves},
+    {"-c", &CMotifSampler::m_corrLevel},
+};
+
 // Reads the next line and, when it is a key, its value line.
 void ReadKeyLine(CMotifSampler& run, ParameterLines& lines, std::optional<std::string>& pseudocountText)
 {
     const std::string& line = lines.NextLine();
-    if (line == "-i") {
-        run.m_inputPath = lines.Value(line);
-    } else if (line == "-o") {
-        run.m_outputPath = lines.Value(line);
-    } else if (line == "-b") {
-        run.m_backgroundPath = lines.Value(line);
-    } else if (line == "-w") {
-        run.m_width = lines.Number(line);
-    } else if (line == "-n") {
-        run.m_iterations = lines.Number(line);
-    } else if (line == "-m") {
-        run.m_depMoves = lines.Number(line);
-    } else if (line == "-c") {
-        run.m_corrLevel = lines.Number(line);
-    } else if (line == "-e") {
+    for (const auto& [key, field] : kPathKeys) {
+        if (line == key) {
+            run.*field = lines.Value(line);
+            return;
+        }
+    }
+    for (const auto& [key, field] : kNumberKeys) {
+        if (line == key) {
+            run.*field = lines.Number(line);
+            return;
+        }
+    }
+    if (line == "-e") {
         run.m_oneSitePerSeq = true;
     } else if (line == "-r") {
         ReadStrands(run, lines, line);
