@@ -200,7 +200,7 @@ public:
 
 private:
     Refusal Cancelled() const;
-    // The steps of Sample. Each returns false once the run is abandoned.
+    // The steps of Sample; those that return a bool return false once the run is abandoned.
     // Inputs, background, starting state, mask and scoring tables; refuses what cannot run.
     Outcome PrepareSampling();
     // One sampling step for every sequence, starting from a random one.
