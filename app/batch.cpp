@@ -1,15 +1,13 @@
-// app/batch.cpp: planning and running the batch commands, one run object at a time.
+// app/batch.cpp: running a planned batch, one run object at a time or several at once, reports in batch order.
 #include "app/batch.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <exception>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <new>
@@ -19,222 +17,8 @@
 
 #include "util/append_file.h"
 #include "util/file_identity.h"
-#include "util/number_text.h"
-#include "util/text_lines.h"
 
 namespace kalvo {
-namespace fs = std::filesystem;
-namespace {
-
-// Spreads the seeds of neighbouring runs over the whole 32-bit range.
-
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
-PlannedStep RefusedStep(const std::string& file, std::string message)
-{
-    PlannedStep step;
-    step.parameterFile = file;
-    step.refusal = Refusal{std::move(message)};
-    return step;
-}
-
-Refusal CannotOpen(const char* what, const std::string& path)
-{
-    return Refusal{std::string("cannot open ") + what + " " + Quoted(path) + ": " + DescribeOpenFailure(path)};
-}
-
-// A file a plan reads, whole, or the refusal that stands for it. Reading
-// happens once: a pipe or a process substitution gives its text only once,
-// so every run of the file is handed this same text.
-std::optional<std::string> ReadForPlan(BatchPlan& plan, const char* what, const std::string& path)
-{
-    try {
-        if (auto text = ReadWholeFile(path))
-            return text;
-        plan.steps.push_back(RefusedStep(path, CannotOpen(what, path).message));
-    } catch (const std::bad_alloc&) {
-        plan.steps.push_back(RefusedStep(path, std::string(what) + " " + Quoted(path) +
-                                                   " is too large to read into the memory available"));
-    }
-    return std::nullopt;
-}
-
-// Notes a parameter file of the batch and the files it names as inputs of the whole batch.
-void NoteParameterInputs(BatchPlan& plan, const std::string& path, const std::string& text)
-{
-    plan.inputs.emplace_back(path, "the parameter file " + Quoted(path));
-    CMotifSampler reader;
-    reader.LoadParametersText(text, path);
-    if (!reader.m_inputPath.empty())
-        plan.inputs.emplace_back(reader.m_inputPath, "the sequence file \"-i\" " + Quoted(reader.m_inputPath) +
-                                                         " of parameter file " + Quoted(path));
-    if (reader.m_backgroundPath != kNoBackgroundFile && !reader.m_backgroundPath.empty())
-        plan.inputs.emplace_back(reader.m_backgroundPath, "the background file \"-b\" " +
-                                                              Quoted(reader.m_backgroundPath) + " of parameter file " +
-                                                              Quoted(path));
-}
-
-void AddRuns(BatchPlan& plan, const std::string& parameterFile, int runs,
-             std::optional<std::string> parameterText = std::nullopt)
-{
-    PlannedStep step;
-    step.parameterFile = parameterFile;
-    step.firstRun = plan.totalRuns;
-    step.runs = runs;
-    step.parameterText = std::move(parameterText);
-    plan.totalRuns += runs;
-    plan.steps.push_back(std::move(step));
-}
-
-}  // namespace
-
-
-std::uint32_t ClockSeed()
-{
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::system_clock::now().time_since_epoch());
-    return static_cast<std::uint32_t>(seconds.count());
-}
-
-int ScanRunCount(const std::vector<std::string>& lines, int count)
-{
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i] != "-N")
-            continue;
-        count = i + 1 < lines.size() ? ParseLeadingInt(lines[i + 1]) : 0;
-        ++i;  // the value line is consumed, never read as a key
-    }
-    return count;
-}
-
-PlannedRun RunOfStep(const BatchPlan& plan, const PlannedStep& step, int i)
-{
-    PlannedRun run;
-    run.parameterFile = step.parameterFile;
-    run.index = step.firstRun + i;
-    run.seed = RunSeed(plan.baseSeed, run.index);
-    run.total = plan.totalRuns;
-    return run;
-}
-
-BatchPlan PlanSingleRun(const std::string& parameterFile, std::uint32_t baseSeed)
-{
-    BatchPlan plan;
-    plan.baseSeed = baseSeed;
-    // The run itself reads the file and refuses it when it cannot.
-    AddRuns(plan, parameterFile, 1);
-    return plan;
-}
-
-BatchPlan PlanRepeatedRun(const std::string& parameterFile, std::uint32_t baseSeed)
-{
-    BatchPlan plan;
-    plan.baseSeed = baseSeed;
-    // Say what is wrong with the file rather than asking for a count it may well hold.
-    auto text = ReadForPlan(plan, "parameter file", parameterFile);
-    if (!text)
-        return plan;
-    const int count = ScanRunCount(SplitLines(*text), -1);
-    if (count < 1) {
-        plan.needsRunCount = true;
-        return plan;
-    }
-    AddRuns(plan, parameterFile, count, std::move(text));
-    return plan;
-}
-
-BatchPlan PlanMultipleInputs(const std::string& listFile, std::uint32_t baseSeed)
-{
-    BatchPlan plan;
-    plan.baseSeed = baseSeed;
-    const auto text = ReadForPlan(plan, "list file", listFile);
-    if (!text)
-        return plan;
-    plan.inputs.emplace_back(listFile, "the list file " + Quoted(listFile));
-    const std::vector<std::string> lines = SplitLines(*text);
-    const int listed = lines.empty() ? 0 : ParseLeadingInt(lines[0]);
-    if (listed < 1) {
-        plan.needsRunCount = true;
-        return plan;
-    }
-    const std::size_t present = lines.size() - 1;
-    for (std::size_t i = 1; i <= static_cast<std::size_t>(listed); ++i) {
-        if (i > present) {
-            // The missing lines would be empty paths, none of them readable:
-            // one message covers them all, however large the count.
-            plan.steps.push_back(RefusedStep(
-                "", "list file " + Quoted(listFile) + " names " + std::to_string(listed) +
-                        " parameter files on its first line but lists only " + std::to_string(present) +
-                        "; the missing ones are skipped"));
-            break;
-        }
-        const std::string& path = lines[i];
-        if (path.empty()) {
-            plan.steps.push_back(RefusedStep(
-                path, "list file " + Quoted(listFile) + ", line " + std::to_string(i + 1) +
-                          ": empty line where a parameter file should be named"));
-            continue;
-        }
-        auto parameters = ReadForPlan(plan, "parameter file", path);
-        if (!parameters)
-            continue;
-        NoteParameterInputs(plan, path, *parameters);
-        const int count = ScanRunCount(SplitLines(*parameters), 1);
-        if (count >= 1)
-            AddRuns(plan, path, count, std::move(parameters));
-    }
-    return plan;
-}
-
-BatchPlan PlanParameterText(const std::string& name, const std::string& text, std::uint32_t baseSeed)
-{
-    BatchPlan plan;
-    plan.baseSeed = baseSeed;
-    const int count = ScanRunCount(SplitLines(text), 1);
-    if (count < 1) {
-        plan.needsRunCount = true;
-        return plan;
-    }
-    AddRuns(plan, name, count, text);
-    return plan;
-}
-
-std::string ExtraOutputPath(const std::string& outputPath, ExportFormat format, std::int64_t runNumber)
-{
-    fs::path path(outputPath);
-    std::string suffix;
-    if (runNumber > 0)
-        suffix = ".run" + std::to_string(runNumber);
-    suffix += ExportFormatSuffix(format);
-    path.replace_extension();
-    std::string extra = path.string() + suffix;
-    // A report file that already ends in the format's suffix keeps it whole.
-    if (extra == outputPath)
-        extra = outputPath + suffix;
-    return extra;
-}
-
-BatchPlan PlanBatch(BatchCommand command, const std::string& file, std::uint32_t baseSeed)
-{
-    try {
-        switch (command) {
-        case BatchCommand::SingleRun:
-            return PlanSingleRun(file, baseSeed);
-        case BatchCommand::RepeatedRun:
-            return PlanRepeatedRun(file, baseSeed);
-        case BatchCommand::MultipleInputs:
-            return PlanMultipleInputs(file, baseSeed);
-        }
-    } catch (const std::bad_alloc&) {
-        BatchPlan plan;
-        plan.baseSeed = baseSeed;
-        plan.steps.push_back(RefusedStep(file, (command == BatchCommand::MultipleInputs ? "list file " : "parameter file ") +
-                                                   Quoted(file) + ": planning its runs needs more memory than is available"));
-        return plan;
-    }
-    return {};
-}
-
 namespace {
 
 // The number a run's format files carry: none when the batch has one run.
@@ -259,30 +43,30 @@ struct RunResult {
 // or device, or a report appended to a file of the batch. Nothing when it may.
 Outcome CheckRunOutputs(const CMotifSampler& sampler, const BatchPlan& plan, std::int64_t runNumber)
 {
-    const std::string refusedFile = "parameter file " + Quoted(sampler.m_parameterPath) + ": ";
+    const std::string refusedFile = "parameter file " + QuotedPath(sampler.m_parameterPath) + ": ";
     std::vector<std::pair<std::string, std::string>> inputs = plan.inputs;
-    inputs.emplace_back(sampler.m_inputPath, "the sequence file \"-i\" " + Quoted(sampler.m_inputPath));
+    inputs.emplace_back(sampler.m_inputPath, "the sequence file \"-i\" " + QuotedPath(sampler.m_inputPath));
     if (sampler.m_backgroundPath != kNoBackgroundFile)
-        inputs.emplace_back(sampler.m_backgroundPath, "the background file \"-b\" " + Quoted(sampler.m_backgroundPath));
+        inputs.emplace_back(sampler.m_backgroundPath, "the background file \"-b\" " + QuotedPath(sampler.m_backgroundPath));
     inputs.emplace_back(sampler.m_parameterPath, "the parameter file itself");
     for (const auto& [input, named] : plan.inputs) {
         if (SameFile(sampler.m_outputPath, input))
-            return Refusal{refusedFile + "the output file \"-o\" " + Quoted(sampler.m_outputPath) + " is " + named +
+            return Refusal{refusedFile + "the output file \"-o\" " + QuotedPath(sampler.m_outputPath) + " is " + named +
                            "; the report would be appended to an input"};
     }
     const ExtraOutputs& extras = plan.extraOutputs;
     if (extras.formats.empty())
         return std::nullopt;
     if (const auto kind = SpecialFileKind(CreationTarget(sampler.m_outputPath)))
-        return Refusal{refusedFile + "the output file \"-o\" " + Quoted(sampler.m_outputPath) + " is " + *kind +
+        return Refusal{refusedFile + "the output file \"-o\" " + QuotedPath(sampler.m_outputPath) + " is " + *kind +
                        ", and no " + std::string(ExportFormatName(extras.formats.front())) +
                        " file is written beside it; give \"-o\" a file in a folder, or leave out the formats"};
-    inputs.emplace_back(sampler.m_outputPath, "the output file \"-o\" " + Quoted(sampler.m_outputPath));
+    inputs.emplace_back(sampler.m_outputPath, "the output file \"-o\" " + QuotedPath(sampler.m_outputPath));
     for (ExportFormat format : extras.formats) {
         const std::string path = ExtraOutputPath(sampler.m_outputPath, format, runNumber);
         for (const auto& [input, named] : inputs) {
             if (SameFile(path, input))
-                return Refusal{refusedFile + "the " + std::string(ExportFormatName(format)) + " file " + Quoted(path) +
+                return Refusal{refusedFile + "the " + std::string(ExportFormatName(format)) + " file " + QuotedPath(path) +
                                " is " + named + "; the run would overwrite it, so it was not run"};
         }
     }
@@ -329,9 +113,9 @@ RunResult ComputeRun(const PlannedRun& run, const std::optional<std::string>& pa
             }
         }
     } catch (const std::bad_alloc&) {
-        result.outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run needs more memory than is available"};
+        result.outcome = Refusal{"parameter file " + QuotedPath(run.parameterFile) + ": the run needs more memory than is available"};
     } catch (const std::exception& e) {
-        result.outcome = Refusal{"parameter file " + Quoted(run.parameterFile) + ": the run failed: " + e.what()};
+        result.outcome = Refusal{"parameter file " + QuotedPath(run.parameterFile) + ": the run failed: " + e.what()};
     }
     return result;
 }
@@ -554,8 +338,8 @@ private:
             const std::string path = ExtraOutputPath(result.outputPath, format, runNumber);
             if (auto problem = ReplaceWhole(path, text))
                 unwritten.push_back(Refusal{"cannot write the " + std::string(ExportFormatName(format)) + " file " +
-                                            Quoted(path) + ": " + *problem + " (the report was appended to " +
-                                            Quoted(result.outputPath) + ")"});
+                                            QuotedPath(path) + ": " + *problem + " (the report was appended to " +
+                                            QuotedPath(result.outputPath) + ")"});
         }
         return unwritten;
     }

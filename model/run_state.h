@@ -200,6 +200,17 @@ public:
 
 private:
     Refusal Cancelled() const;
+    // The steps of Sample; those that return a bool return false once the run is abandoned.
+    // Inputs, background, starting state, mask and scoring tables; refuses what cannot run.
+    Outcome PrepareSampling();
+    // One sampling step for every sequence, starting from a random one.
+    bool SweepSequences();
+    // Draws the prior odds of a site from the current number of sites among `positions` candidates.
+    bool DrawPriorOdds(long long positions);
+    // Scores the state, after each correlation move when they are on, and keeps it when best.
+    bool ScoreIteration(int t, int burnIn);
+    // Keeps the state of iteration t when it is the best after burn-in.
+    void KeepIfBest(int t, int burnIn);
     // The joint log-likelihood; the site scores, which do not enter it, only when asked for.
     double LogLikelihood(bool scoreSites);
     // Each site's motifLogLik under the current model, as JointLogLikelihood leaves it.

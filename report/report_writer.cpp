@@ -1,4 +1,5 @@
 // report/report_writer.cpp: the report block of the best state, appended whole to the output file.
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -26,6 +27,127 @@ void AppendInt(std::string& out, long long value) { out += std::to_string(value)
 
 // Text lines of the report end in CR LF on every platform.
 constexpr const char* kLineEnd = "\r\n";
+
+// The block's length, reckoned before it is composed: a block of long headers
+// is as long as its headers times its sites, and growing it step by step
+// would hold up to three times that.
+std::size_t ReportSize(const CMotifSampler& run)
+{
+    std::size_t size = 1024 + 128 * static_cast<std::size_t>(run.m_width);
+    for (const GroupNode& group : run.m_groups)
+        size += 64 + 64 * group.counts.size();
+    for (const SiteList& list : run.m_sites) {
+        for (const SiteNode& site : list)
+            size += 64 + run.m_seqs.Header(static_cast<std::size_t>(site.seqIndex)).size() + site.word.size();
+    }
+    return size;
+}
+
+// The input file, its number of sequences, and how many of them hold how many sites.
+void AppendHeading(std::string& out, const CMotifSampler& run)
+{
+    out += kLineEnd;
+    out += kLineEnd;
+    out += "*************";
+    out += kLineEnd;
+    out += run.m_inputPath;
+    out += kLineEnd;
+    out += "# of Input Sequence: ";
+    AppendInt(out, run.m_numSeqs);
+    out += kLineEnd;
+    out += kLineEnd;
+
+    out += '\r';  // a lone carriage return opens this line
+    out += kLineEnd;
+    out += "# of total sequences hits the motif: ";
+    AppendInt(out, run.SequencesWithSites());
+    out += kLineEnd;
+    out += "# of total putative sites: ";
+    AppendInt(out, run.m_numSites);
+    out += kLineEnd;
+}
+
+// One line per motif column: the share of each letter and the consensus letter.
+void AppendMotifTable(std::string& out, const CMotifSampler& run, bool noSites)
+{
+    out += "\tA\tC\tG\tT\tCon";
+    out += kLineEnd;
+    for (int c = 0; c < run.m_width; ++c) {
+        AppendInt(out, c + 1);
+        out += '\t';
+        std::array<double, 4> shares{};
+        for (std::size_t b = 0; b < 4; ++b) {
+            shares[b] = noSites ? 0.0 : run.m_motifProb[static_cast<std::size_t>(c) * 4 + b];
+            AppendFixed(out, shares[b], 2);
+            out += '\t';
+        }
+        out += ConsensusLetter(shares);
+        out += kLineEnd;
+    }
+}
+
+// Each group of correlated columns with its log Bayes factor, then the words
+// its sites show in those columns, with their counts and joint probabilities.
+void AppendCorrelatedPositions(std::string& out, const GroupList& groups, bool noSites)
+{
+    out += kLineEnd;
+    out += "Correlated positions:";
+    out += kLineEnd;
+    for (const GroupNode& group : groups) {
+        for (int column : group.positions) {
+            AppendInt(out, column + 1);
+            out += ',';
+        }
+        out += "logBF=";
+        AppendFixed(out, group.logBF, 6);
+        out += kLineEnd;
+        for (std::size_t w = 0; w < group.counts.size(); ++w) {
+            if (group.counts[w] <= 0)
+                continue;
+            out += WordFromIndex(w, group.size);
+            out += '\t';
+            AppendInt(out, group.counts[w]);
+            out += '\t';
+            AppendFixed(out, noSites || group.probs.empty() ? 0.0 : group.probs[w], 6);
+            out += kLineEnd;
+        }
+    }
+}
+
+// The best state's joint log-likelihood and the prior odds it implies, and the heading of the site list.
+void AppendScores(std::string& out, const CMotifSampler& run)
+{
+    out += kLineEnd;
+    out += "Joint Loglikelihood: ";
+    AppendFixed(out, run.m_bestLogLik, 6);
+    out += kLineEnd;
+    out += "Estimated Prior: ";
+    AppendFixed(out, run.EstimatedPriorOdds(), 6);
+    out += kLineEnd;
+    out += kLineEnd;
+    out += "Putative sites:";
+    out += kLineEnd;
+}
+
+// One line per site: its sequence's header, strand, position, word and score.
+void AppendSites(std::string& out, const CMotifSampler& run)
+{
+    for (const SiteList& list : run.m_sites) {
+        for (const SiteNode& site : list) {
+            out += run.m_seqs.Header(static_cast<std::size_t>(site.seqIndex));
+            out += "\tseg";
+            AppendInt(out, site.ordinal);
+            out += site.forward ? "\tf\t" : "\tr\t";
+            AppendInt(out, site.pos);
+            out += '\t';
+            out += site.word;
+            out += '\t';
+            AppendFixed(out, site.motifLogLik, 6);
+            out += '\t';
+            out += kLineEnd;
+        }
+    }
+}
 
 }  // namespace
 
@@ -64,104 +186,14 @@ void CMotifSampler::UpdateGroupBayesFactors()
 
 std::string CMotifSampler::ComposeReport() const
 {
-    const int sites = m_numSites;
-    const bool noSites = sites == 0;
-    // Sized once: a block of long headers is as long as its headers times its
-    // sites, and growing it step by step would hold up to three times that.
-    std::size_t size = 1024 + 128 * static_cast<std::size_t>(m_width);
-    for (const GroupNode& group : m_groups)
-        size += 64 + 64 * group.counts.size();
-    for (const SiteList& list : m_sites) {
-        for (const SiteNode& site : list)
-            size += 64 + m_seqs.Header(static_cast<std::size_t>(site.seqIndex)).size() + site.word.size();
-    }
+    const bool noSites = m_numSites == 0;
     std::string out;
-    out.reserve(size);
-
-    out += kLineEnd;
-    out += kLineEnd;
-    out += "*************";
-    out += kLineEnd;
-    out += m_inputPath;
-    out += kLineEnd;
-    out += "# of Input Sequence: ";
-    AppendInt(out, m_numSeqs);
-    out += kLineEnd;
-    out += kLineEnd;
-
-    out += '\r';  // a lone carriage return opens this line
-    out += kLineEnd;
-    out += "# of total sequences hits the motif: ";
-    AppendInt(out, SequencesWithSites());
-    out += kLineEnd;
-    out += "# of total putative sites: ";
-    AppendInt(out, sites);
-    out += kLineEnd;
-
-    out += "\tA\tC\tG\tT\tCon";
-    out += kLineEnd;
-    for (int c = 0; c < m_width; ++c) {
-        AppendInt(out, c + 1);
-        out += '\t';
-        std::array<double, 4> shares{};
-        for (std::size_t b = 0; b < 4; ++b) {
-            shares[b] = noSites ? 0.0 : m_motifProb[static_cast<std::size_t>(c) * 4 + b];
-            AppendFixed(out, shares[b], 2);
-            out += '\t';
-        }
-        out += ConsensusLetter(shares);
-        out += kLineEnd;
-    }
-
-    out += kLineEnd;
-    out += "Correlated positions:";
-    out += kLineEnd;
-    for (const GroupNode& group : m_groups) {
-        for (int column : group.positions) {
-            AppendInt(out, column + 1);
-            out += ',';
-        }
-        out += "logBF=";
-        AppendFixed(out, group.logBF, 6);
-        out += kLineEnd;
-        for (std::size_t w = 0; w < group.counts.size(); ++w) {
-            if (group.counts[w] <= 0)
-                continue;
-            out += WordFromIndex(w, group.size);
-            out += '\t';
-            AppendInt(out, group.counts[w]);
-            out += '\t';
-            AppendFixed(out, noSites || group.probs.empty() ? 0.0 : group.probs[w], 6);
-            out += kLineEnd;
-        }
-    }
-
-    out += kLineEnd;
-    out += "Joint Loglikelihood: ";
-    AppendFixed(out, m_bestLogLik, 6);
-    out += kLineEnd;
-    out += "Estimated Prior: ";
-    AppendFixed(out, EstimatedPriorOdds(), 6);
-    out += kLineEnd;
-    out += kLineEnd;
-    out += "Putative sites:";
-    out += kLineEnd;
-
-    for (const SiteList& list : m_sites) {
-        for (const SiteNode& site : list) {
-            out += m_seqs.Header(static_cast<std::size_t>(site.seqIndex));
-            out += "\tseg";
-            AppendInt(out, site.ordinal);
-            out += site.forward ? "\tf\t" : "\tr\t";
-            AppendInt(out, site.pos);
-            out += '\t';
-            out += site.word;
-            out += '\t';
-            AppendFixed(out, site.motifLogLik, 6);
-            out += '\t';
-            out += kLineEnd;
-        }
-    }
+    out.reserve(ReportSize(*this));
+    AppendHeading(out, *this);
+    AppendMotifTable(out, *this, noSites);
+    AppendCorrelatedPositions(out, m_groups, noSites);
+    AppendScores(out, *this);
+    AppendSites(out, *this);
     return out;
 }
 

@@ -125,6 +125,148 @@ std::string LetterPath(char letter, double x, double y, double width, double hei
     return d;
 }
 
+
+// Where the parts of a logo lie, in pixels.
+struct LogoLayout {
+    double columnWidth = 32.0;
+    double bitHeight = 60.0;
+    double left = 58.0;  // the plot's left edge; the axis and its labels lie to its left
+    double plotTop = 0.0;
+    double plotBottom = 0.0;
+    double width = 0.0;
+    double height = 0.0;
+    // Arcs of longer pairs ride higher, one level per distinct span, so that
+    // nested pairs and their labels stay apart.
+    std::map<int, int> levelOfSpan;
+
+    double YOfBits(double bits) const { return plotBottom - bits * bitHeight; }
+    double XOfColumn(int column) const { return left + column * columnWidth; }
+};
+
+constexpr double kArcRise = 14.0;  // above the plot, of the arcs of the shortest span
+constexpr double kArcStep = 16.0;  // and more per level
+
+LogoLayout LayOutLogo(const LogoOptions& options, std::size_t columnCount, const std::vector<LogoArc>& arcs,
+                      std::size_t captionLength)
+{
+    LogoLayout layout;
+    layout.columnWidth = options.columnWidth > 0.0 ? options.columnWidth : 32.0;
+    layout.bitHeight = options.bitHeight > 0.0 ? options.bitHeight : 60.0;
+    for (const LogoArc& arc : arcs)
+        layout.levelOfSpan[arc.right - arc.left] = 0;
+    int levels = 0;
+    for (auto& [span, level] : layout.levelOfSpan)
+        level = levels++;
+    layout.plotTop = 16.0 + (levels > 0 ? kArcRise + kArcStep * (levels - 1) + 16.0 : 0.0);
+    layout.plotBottom = layout.plotTop + 2.0 * layout.bitHeight;
+    const double columns = static_cast<double>(columnCount);
+    // Wide enough for the caption too, at a generous 8 pixels per character of 13-pixel text.
+    layout.width = std::max(layout.left + columns * layout.columnWidth + 16.0,
+                            layout.left + 8.0 * static_cast<double>(captionLength) + 16.0);
+    layout.height = layout.plotBottom + 50.0;
+    return layout;
+}
+
+// The XML declaration, the svg element with its size, the title and the white ground.
+void AppendDocumentStart(std::string& svg, const LogoLayout& layout, const std::string& title)
+{
+    const std::string width = Fixed(layout.width, 0);
+    const std::string height = Fixed(layout.height, 0);
+    svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + width + "\" height=\"" + height +
+           "\" viewBox=\"0 0 " + width + " " + height + "\">\n";
+    svg += "<title>" + title + "</title>\n";
+    svg += "<rect x=\"0\" y=\"0\" width=\"" + width + "\" height=\"" + height + "\" fill=\"#ffffff\"/>\n";
+}
+
+// The y axis from 0 to 2 bits, a tick every half bit, labelled at whole bits.
+void AppendBitsAxis(std::string& svg, const LogoLayout& layout)
+{
+    const double left = layout.left;
+    const std::string axisX = Fixed(left - 8.0, 2);
+    svg += "<g class=\"axis\" stroke=\"#333333\" stroke-width=\"1\" fill=\"none\">\n";
+    svg += "<line x1=\"" + axisX + "\" y1=\"" + Fixed(layout.YOfBits(0.0), 2) + "\" x2=\"" + axisX + "\" y2=\"" +
+           Fixed(layout.YOfBits(2.0), 2) + "\"/>\n";
+    for (int half = 0; half <= 4; ++half) {
+        const std::string y = Fixed(layout.YOfBits(half * 0.5), 2);
+        const double tick = half % 2 == 0 ? 6.0 : 3.0;
+        svg += "<line x1=\"" + Fixed(left - 8.0 - tick, 2) + "\" y1=\"" + y + "\" x2=\"" + axisX + "\" y2=\"" + y +
+               "\"/>\n";
+    }
+    svg += "</g>\n";
+    svg += "<g class=\"axis-labels\" font-family=\"sans-serif\" font-size=\"11\" fill=\"#333333\" "
+           "text-anchor=\"end\">\n";
+    for (int bits = 0; bits <= 2; ++bits) {
+        svg += "<text x=\"" + Fixed(left - 17.0, 2) + "\" y=\"" + Fixed(layout.YOfBits(bits) + 4.0, 2) + "\">" +
+               std::to_string(bits) + "</text>\n";
+    }
+    const std::string labelX = Fixed(left - 36.0, 2);
+    const std::string labelY = Fixed(layout.YOfBits(1.0), 2);
+    svg += "<text x=\"" + labelX + "\" y=\"" + labelY + "\" text-anchor=\"middle\" transform=\"rotate(-90 " + labelX +
+           " " + labelY + ")\">bits</text>\n";
+    svg += "</g>\n";
+}
+
+// One group per column, its letters stacked from the bottom up.
+void AppendStacks(std::string& svg, const LogoLayout& layout, const std::vector<LogoStack>& stacks)
+{
+    const double letterWidth = layout.columnWidth * 0.92;
+    const double letterInset = (layout.columnWidth - letterWidth) / 2.0;
+    for (const LogoStack& stack : stacks) {
+        const double x = layout.XOfColumn(stack.column - 1) + letterInset;
+        svg += "<g class=\"stack\" id=\"column-" + std::to_string(stack.column) + "\">\n";
+        svg += "<title>column " + std::to_string(stack.column) + ": " + Fixed(stack.bits, 2) + " bits</title>\n";
+        double base = 0.0;
+        for (const LogoLetter& letter : stack.letters) {
+            const double top = layout.YOfBits(base + letter.bits);
+            const double h = letter.bits * layout.bitHeight;
+            svg += "<path class=\"letter\" fill=\"";
+            svg += LetterColour(letter.letter);
+            svg += "\" fill-rule=\"evenodd\" d=\"" + LetterPath(letter.letter, x, top, letterWidth, h) + "\"/>\n";
+            base += letter.bits;
+        }
+        svg += "</g>\n";
+    }
+}
+
+// The column numbers under the stacks.
+void AppendColumnNumbers(std::string& svg, const LogoLayout& layout, const std::vector<LogoStack>& stacks)
+{
+    svg += "<g class=\"columns\" font-family=\"sans-serif\" font-size=\"10\" fill=\"#333333\" text-anchor=\"middle\">\n";
+    for (const LogoStack& stack : stacks) {
+        svg += "<text x=\"" + Fixed(layout.XOfColumn(stack.column - 1) + layout.columnWidth / 2.0, 2) + "\" y=\"" +
+               Fixed(layout.plotBottom + 14.0, 2) + "\">" + std::to_string(stack.column) + "</text>\n";
+    }
+    svg += "</g>\n";
+}
+
+// The correlated pairs: all arcs first, then their labels on a white ground,
+// so that no arc runs through another's number.
+void AppendPairArcs(std::string& svg, const LogoLayout& layout, const std::vector<LogoArc>& arcs)
+{
+    const double arcBase = layout.plotTop - 3.0;
+    std::string labels;
+    for (const LogoArc& arc : arcs) {
+        const double rise = kArcRise + kArcStep * layout.levelOfSpan.at(arc.right - arc.left);
+        const double x1 = layout.XOfColumn(arc.left) + layout.columnWidth / 2.0;
+        const double x2 = layout.XOfColumn(arc.right) + layout.columnWidth / 2.0;
+        const double middle = (x1 + x2) / 2.0;
+        // A quadratic curve peaks halfway to its control point.
+        svg += "<path class=\"pair\" fill=\"none\" stroke=\"#555555\" stroke-width=\"1.5\" d=\"M" + Fixed(x1, 2) + "," +
+               Fixed(arcBase, 2) + " Q" + Fixed(middle, 2) + "," + Fixed(arcBase - 2.0 * rise, 2) + " " +
+               Fixed(x2, 2) + "," + Fixed(arcBase, 2) + "\"/>\n";
+        const std::string text = Fixed(arc.logBF, 2);
+        const double labelWidth = 6.0 * static_cast<double>(text.size()) + 4.0;
+        const double baseline = arcBase - rise - 3.0;  // just above the apex
+        labels += "<rect class=\"pair-ground\" fill=\"#ffffff\" x=\"" + Fixed(middle - labelWidth / 2.0, 2) + "\" y=\"" +
+                  Fixed(baseline - 10.0, 2) + "\" width=\"" + Fixed(labelWidth, 2) + "\" height=\"13\"/>\n";
+        labels += "<text class=\"pair-label\" font-family=\"sans-serif\" font-size=\"10\" fill=\"#333333\" "
+                  "text-anchor=\"middle\" x=\"" +
+                  Fixed(middle, 2) + "\" y=\"" + Fixed(baseline, 2) + "\">" + text + "</text>\n";
+    }
+    svg += labels;
+}
+
 }  // namespace
 
 double SmallSampleCorrection(int numSites)
@@ -194,25 +336,6 @@ std::string SequenceLogoSvg(const RunSummary& summary, const LogoOptions& option
 {
     const std::vector<LogoStack> stacks = LogoStacks(summary, options);
     const std::vector<LogoArc> arcs = LogoArcs(summary, options);
-    const double columnWidth = options.columnWidth > 0.0 ? options.columnWidth : 32.0;
-    const double bitHeight = options.bitHeight > 0.0 ? options.bitHeight : 60.0;
-    const double columns = static_cast<double>(stacks.size());
-
-    // Arcs of longer pairs ride higher, one level per distinct span, so that
-    // nested pairs and their labels stay apart.
-    std::map<int, int> levelOfSpan;
-    for (const LogoArc& arc : arcs)
-        levelOfSpan[arc.right - arc.left] = 0;
-    int levels = 0;
-    for (auto& [span, level] : levelOfSpan)
-        level = levels++;
-    constexpr double kArcRise = 14.0;
-    constexpr double kArcStep = 16.0;
-
-    const double left = 58.0;
-    const double plotTop = 16.0 + (levels > 0 ? kArcRise + kArcStep * (levels - 1) + 16.0 : 0.0);
-    const double plotHeight = 2.0 * bitHeight;
-    const double plotBottom = plotTop + plotHeight;
     std::string consensus = summary.consensus;
     if (options.reverseComplement)
         consensus = ReverseComplement(consensus);
@@ -220,99 +343,17 @@ std::string SequenceLogoSvg(const RunSummary& summary, const LogoOptions& option
     std::string caption = "Consensus " + consensus + ", " + sites;
     if (options.reverseComplement)
         caption += " (reverse complement)";
-    // Wide enough for the caption too, at a generous 8 pixels per character of 13-pixel text.
-    const double width = std::max(left + columns * columnWidth + 16.0, left + 8.0 * static_cast<double>(caption.size()) + 16.0);
-    const double height = plotBottom + 50.0;
-    auto yOfBits = [&](double bits) { return plotBottom - bits * bitHeight; };
-    auto xOfColumn = [&](int column) { return left + column * columnWidth; };
-
+    const LogoLayout layout = LayOutLogo(options, stacks.size(), arcs, caption.size());
 
     std::string svg;
-    svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + Fixed(width, 0) + "\" height=\"" +
-           Fixed(height, 0) + "\" viewBox=\"0 0 " + Fixed(width, 0) + " " + Fixed(height, 0) + "\">\n";
-    svg += "<title>Sequence logo " + MarkupEscaped(consensus) + ", " + sites + "</title>\n";
-    svg += "<rect x=\"0\" y=\"0\" width=\"" + Fixed(width, 0) + "\" height=\"" + Fixed(height, 0) +
-           "\" fill=\"#ffffff\"/>\n";
-
-    // y axis in bits
-    const std::string axisX = Fixed(left - 8.0, 2);
-    svg += "<g class=\"axis\" stroke=\"#333333\" stroke-width=\"1\" fill=\"none\">\n";
-    svg += "<line x1=\"" + axisX + "\" y1=\"" + Fixed(yOfBits(0.0), 2) + "\" x2=\"" + axisX + "\" y2=\"" +
-           Fixed(yOfBits(2.0), 2) + "\"/>\n";
-    for (int half = 0; half <= 4; ++half) {
-        const std::string y = Fixed(yOfBits(half * 0.5), 2);
-        const double tick = half % 2 == 0 ? 6.0 : 3.0;
-        svg += "<line x1=\"" + Fixed(left - 8.0 - tick, 2) + "\" y1=\"" + y + "\" x2=\"" + axisX + "\" y2=\"" + y +
-               "\"/>\n";
-    }
-    svg += "</g>\n";
-    svg += "<g class=\"axis-labels\" font-family=\"sans-serif\" font-size=\"11\" fill=\"#333333\" "
-           "text-anchor=\"end\">\n";
-    for (int bits = 0; bits <= 2; ++bits) {
-        svg += "<text x=\"" + Fixed(left - 17.0, 2) + "\" y=\"" + Fixed(yOfBits(bits) + 4.0, 2) + "\">" +
-               std::to_string(bits) + "</text>\n";
-    }
-    const std::string labelX = Fixed(left - 36.0, 2);
-    const std::string labelY = Fixed(yOfBits(1.0), 2);
-    svg += "<text x=\"" + labelX + "\" y=\"" + labelY + "\" text-anchor=\"middle\" transform=\"rotate(-90 " + labelX +
-           " " + labelY + ")\">bits</text>\n";
-    svg += "</g>\n";
-
-    // stacks
-    const double letterWidth = columnWidth * 0.92;
-    const double letterInset = (columnWidth - letterWidth) / 2.0;
-    for (const LogoStack& stack : stacks) {
-        const double x = xOfColumn(stack.column - 1) + letterInset;
-        svg += "<g class=\"stack\" id=\"column-" + std::to_string(stack.column) + "\">\n";
-        svg += "<title>column " + std::to_string(stack.column) + ": " + Fixed(stack.bits, 2) + " bits</title>\n";
-        double base = 0.0;
-        for (const LogoLetter& letter : stack.letters) {
-            const double top = yOfBits(base + letter.bits);
-            const double h = letter.bits * bitHeight;
-            svg += "<path class=\"letter\" fill=\"";
-            svg += LetterColour(letter.letter);
-            svg += "\" fill-rule=\"evenodd\" d=\"" + LetterPath(letter.letter, x, top, letterWidth, h) + "\"/>\n";
-            base += letter.bits;
-        }
-        svg += "</g>\n";
-    }
-
-    // column numbers
-    svg += "<g class=\"columns\" font-family=\"sans-serif\" font-size=\"10\" fill=\"#333333\" text-anchor=\"middle\">\n";
-    for (const LogoStack& stack : stacks) {
-        svg += "<text x=\"" + Fixed(xOfColumn(stack.column - 1) + columnWidth / 2.0, 2) + "\" y=\"" +
-               Fixed(plotBottom + 14.0, 2) + "\">" + std::to_string(stack.column) + "</text>\n";
-    }
-    svg += "</g>\n";
-
-    // correlated pairs: all arcs first, then their labels on a white ground,
-    // so that no arc runs through another's number
-    const double arcBase = plotTop - 3.0;
-    std::string labels;
-    for (const LogoArc& arc : arcs) {
-        const double rise = kArcRise + kArcStep * levelOfSpan[arc.right - arc.left];
-        const double x1 = xOfColumn(arc.left) + columnWidth / 2.0;
-        const double x2 = xOfColumn(arc.right) + columnWidth / 2.0;
-        const double middle = (x1 + x2) / 2.0;
-        // A quadratic curve peaks halfway to its control point.
-        svg += "<path class=\"pair\" fill=\"none\" stroke=\"#555555\" stroke-width=\"1.5\" d=\"M" + Fixed(x1, 2) + "," +
-               Fixed(arcBase, 2) + " Q" + Fixed(middle, 2) + "," + Fixed(arcBase - 2.0 * rise, 2) + " " +
-               Fixed(x2, 2) + "," + Fixed(arcBase, 2) + "\"/>\n";
-        const std::string text = Fixed(arc.logBF, 2);
-        const double labelWidth = 6.0 * static_cast<double>(text.size()) + 4.0;
-        const double baseline = arcBase - rise - 3.0;  // just above the apex
-        labels += "<rect class=\"pair-ground\" fill=\"#ffffff\" x=\"" + Fixed(middle - labelWidth / 2.0, 2) + "\" y=\"" +
-                  Fixed(baseline - 10.0, 2) + "\" width=\"" + Fixed(labelWidth, 2) + "\" height=\"13\"/>\n";
-        labels += "<text class=\"pair-label\" font-family=\"sans-serif\" font-size=\"10\" fill=\"#333333\" "
-                  "text-anchor=\"middle\" x=\"" +
-                  Fixed(middle, 2) + "\" y=\"" + Fixed(baseline, 2) + "\">" + text + "</text>\n";
-    }
-    svg += labels;
-
-    // caption
-    svg += "<text class=\"caption\" font-family=\"sans-serif\" font-size=\"13\" fill=\"#111111\" x=\"" + Fixed(left, 2) +
-           "\" y=\"" + Fixed(plotBottom + 38.0, 2) + "\">" + MarkupEscaped(caption) + "</text>\n";
+    AppendDocumentStart(svg, layout, "Sequence logo " + MarkupEscaped(consensus) + ", " + sites);
+    AppendBitsAxis(svg, layout);
+    AppendStacks(svg, layout, stacks);
+    AppendColumnNumbers(svg, layout, stacks);
+    AppendPairArcs(svg, layout, arcs);
+    svg += "<text class=\"caption\" font-family=\"sans-serif\" font-size=\"13\" fill=\"#111111\" x=\"" +
+           Fixed(layout.left, 2) + "\" y=\"" + Fixed(layout.plotBottom + 38.0, 2) + "\">" + MarkupEscaped(caption) +
+           "</text>\n";
     svg += "</svg>\n";
     return svg;
 }

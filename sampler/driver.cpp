@@ -87,29 +87,9 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
 {
     m_seed = seed;
     m_random.Seed(seed);
-    if (auto refusal = ReadSequences())
+    if (auto refusal = PrepareSampling())
         return refusal;
-    if (m_backgroundPath != kNoBackgroundFile) {
-        if (auto refusal = LoadBackground(m_backgroundPath))
-            return refusal;
-    } else {
-        ComputeBackground();
-    }
-    // Refuse an unwritable output now rather than after the whole run.
-    if (auto problem = CheckAppendable(m_outputPath))
-        return Refusal{"cannot write output file '" + m_outputPath + "': " + *problem};
-
-    bool seeded = false;
-    if (m_seedMotif == kNoSeedMotif) {
-        RandomAlignment();
-        Recount();
-    } else {
-        SeedMotif(m_seedMotif);
-        seeded = true;
-    }
-    if (m_maskLowComplexity)
-        BuildMask();
-    PrepareScoringTables();
+    const bool seeded = m_seedMotif != kNoSeedMotif;
     const long long positions = CandidatePositions();
     const int burnIn = m_iterations / 4;
 
@@ -136,16 +116,8 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
         return Cancelled();
 
     for (int t = 0; t < m_iterations; ++t) {
-        const long long start = m_random.Index(m_numSeqs);
-        bool modelCurrent = false;  // each sweep starts from a fresh estimate
-        for (int i = 0; i < m_numSeqs; ++i) {
-            // The sites of the next two sequences, on their way while this one is sampled.
-            m_sites[static_cast<std::size_t>((start + i + 2) % m_numSeqs)].PrefetchStorage();
-            m_sites[static_cast<std::size_t>((start + i + 1) % m_numSeqs)].PrefetchFirstSite();
-            modelCurrent = SampleSequence(static_cast<int>((start + i) % m_numSeqs), modelCurrent);
-            if (!m_pacer.KeepGoing(1))
-                return Cancelled();
-        }
+        if (!SweepSequences())
+            return Cancelled();
         if (t == 10 && seeded)
             Recount();
         if (t % 20 == 19) {
@@ -153,43 +125,95 @@ Outcome CMotifSampler::Sample(std::uint32_t seed, const ProgressCallback& progre
             if (!m_pacer.KeepGoing(1))
                 return Cancelled();
         }
-        if (!m_oneSitePerSeq) {
-            const CBetaSampler beta;
-            const double p = beta.DrawBetaVariate(m_numSites + 1LL, positions - m_numSites + 1, m_random, &m_pacer);
-            if (m_pacer.Abandoned())
-                return Cancelled();
-            m_priorOdds = (1 - p) / p;
-            m_samplingPriorOdds = m_priorOdds;
-        }
-        auto scoreAndKeepBest = [&] {
-            // The site scores only matter in a state that is kept, so only such a state gets them.
-            const double logLik = LogLikelihood(false);
-            if (m_pacer.Abandoned())
-                return;  // abandoned part way: the score covers only some of the sites
-            // The first state scored after burn-in is always kept, however low it scores.
-            if (t > burnIn && (!m_hasBest || logLik > m_bestLogLik)) {
-                m_bestLogLik = logLik;
-                m_hasBest = true;
-                ScoreSites();
-                SaveBest();
-            }
-        };
-        if (m_corrLevel < 2) {
-            scoreAndKeepBest();
-            if (!m_pacer.KeepGoing(1))
-                return Cancelled();
-        } else {
-            for (int move = 0; move < m_depMoves; ++move) {
-                CorrelationMove();
-                scoreAndKeepBest();
-                if (!m_pacer.KeepGoing(1))
-                    return Cancelled();
-            }
-        }
+        if (!m_oneSitePerSeq && !DrawPriorOdds(positions))
+            return Cancelled();
+        if (!ScoreIteration(t, burnIn))
+            return Cancelled();
         if (!m_pacer.BetweenIterations(t + 1, workOfIteration(t + 1)))
             return Cancelled();
     }
     return std::nullopt;
+}
+
+Outcome CMotifSampler::PrepareSampling()
+{
+    if (auto refusal = ReadSequences())
+        return refusal;
+    if (m_backgroundPath != kNoBackgroundFile) {
+        if (auto refusal = LoadBackground(m_backgroundPath))
+            return refusal;
+    } else {
+        ComputeBackground();
+    }
+    // Refuse an unwritable output now rather than after the whole run.
+    if (auto problem = CheckAppendable(m_outputPath))
+        return Refusal{"cannot write output file '" + m_outputPath + "': " + *problem};
+    if (m_seedMotif == kNoSeedMotif) {
+        RandomAlignment();
+        Recount();
+    } else {
+        SeedMotif(m_seedMotif);
+    }
+    if (m_maskLowComplexity)
+        BuildMask();
+    PrepareScoringTables();
+    return std::nullopt;
+}
+
+bool CMotifSampler::SweepSequences()
+{
+    const long long start = m_random.Index(m_numSeqs);
+    bool modelCurrent = false;  // each sweep starts from a fresh estimate
+    for (int i = 0; i < m_numSeqs; ++i) {
+        // The sites of the next two sequences, on their way while this one is sampled.
+        m_sites[static_cast<std::size_t>((start + i + 2) % m_numSeqs)].PrefetchStorage();
+        m_sites[static_cast<std::size_t>((start + i + 1) % m_numSeqs)].PrefetchFirstSite();
+        modelCurrent = SampleSequence(static_cast<int>((start + i) % m_numSeqs), modelCurrent);
+        if (!m_pacer.KeepGoing(1))
+            return false;
+    }
+    return true;
+}
+
+bool CMotifSampler::DrawPriorOdds(long long positions)
+{
+    const CBetaSampler beta;
+    const double p = beta.DrawBetaVariate(m_numSites + 1LL, positions - m_numSites + 1, m_random, &m_pacer);
+    if (m_pacer.Abandoned())
+        return false;
+    m_priorOdds = (1 - p) / p;
+    m_samplingPriorOdds = m_priorOdds;
+    return true;
+}
+
+bool CMotifSampler::ScoreIteration(int t, int burnIn)
+{
+    if (m_corrLevel < 2) {
+        KeepIfBest(t, burnIn);
+        return m_pacer.KeepGoing(1);
+    }
+    for (int move = 0; move < m_depMoves; ++move) {
+        CorrelationMove();
+        KeepIfBest(t, burnIn);
+        if (!m_pacer.KeepGoing(1))
+            return false;
+    }
+    return true;
+}
+
+void CMotifSampler::KeepIfBest(int t, int burnIn)
+{
+    // The site scores only matter in a state that is kept, so only such a state gets them.
+    const double logLik = LogLikelihood(false);
+    if (m_pacer.Abandoned())
+        return;  // abandoned part way: the score covers only some of the sites
+    // The first state scored after burn-in is always kept, however low it scores.
+    if (t > burnIn && (!m_hasBest || logLik > m_bestLogLik)) {
+        m_bestLogLik = logLik;
+        m_hasBest = true;
+        ScoreSites();
+        SaveBest();
+    }
 }
 
 }  // namespace kalvo

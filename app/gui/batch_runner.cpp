@@ -98,50 +98,9 @@ BatchFrontEnd BatchRunner::WorkerFrontEnd()
                 m_events.message(text);
         });
     };
-    // Runs are announced, finished and refused in batch order. A refusal
-    // belongs to the run announced last while that run has no outcome yet;
-    // otherwise it is the next file of the plan that could not be read.
-    frontEnd.runStarting = [this](const PlannedRun& run) {
-        {
-            std::lock_guard lock(m_orderMutex);
-            m_openRun = run;
-            m_lastRun = run;
-        }
-        Post([this, run] {
-            if (m_events.runStarting)
-                m_events.runStarting(run);
-        });
-    };
-    frontEnd.runFinished = [this](const PlannedRun& run, const RunSummary& summary) {
-        {
-            std::lock_guard lock(m_orderMutex);
-            m_openRun.reset();
-        }
-        auto shared = std::make_shared<const RunSummary>(summary);
-        Post([this, run, shared] {
-            if (m_events.runFinished)
-                m_events.runFinished(run, *shared);
-        });
-    };
-    frontEnd.refused = [this](const Refusal& refusal) {
-        std::optional<PlannedRun> run;
-        std::string file;
-        {
-            std::lock_guard lock(m_orderMutex);
-            if (m_openRun) {
-                run = std::exchange(m_openRun, std::nullopt);
-                file = run->parameterFile;
-            } else if (m_nextRefusedStep < m_refusedStepFiles.size()) {
-                file = m_refusedStepFiles[m_nextRefusedStep++];
-            } else if (m_lastRun) {
-                file = m_lastRun->parameterFile;  // about a finished run, such as a file written after it
-            }
-        }
-        Post([this, run, file, message = refusal.message] {
-            if (m_events.refused)
-                m_events.refused(run, file, message);
-        });
-    };
+    frontEnd.runStarting = [this](const PlannedRun& run) { RunStarting(run); };
+    frontEnd.runFinished = [this](const PlannedRun& run, const RunSummary& summary) { RunFinished(run, summary); };
+    frontEnd.refused = [this](const Refusal& refusal) { Refused(refusal); };
     frontEnd.warned = [this](const std::string& warning) {
         Post([this, warning] {
             if (m_events.warned)
@@ -149,29 +108,86 @@ BatchFrontEnd BatchRunner::WorkerFrontEnd()
         });
     };
     frontEnd.progress = [this](const PlannedRun& run, const RunProgress& progress) {
-        bool post = false;
-        {
-            std::lock_guard lock(m_progressMutex);
-            m_latest[run.index] = {run, progress};
-            post = !std::exchange(m_progressPosted, true);
-        }
-        if (post) {
-            Post([this] {
-                std::map<std::int64_t, std::pair<PlannedRun, RunProgress>> latest;
-                {
-                    std::lock_guard lock(m_progressMutex);
-                    latest.swap(m_latest);
-                    m_progressPosted = false;
-                }
-                if (m_events.progress) {
-                    for (const auto& [index, report] : latest)
-                        m_events.progress(report.first, report.second);
-                }
-            });
-        }
-        return !m_cancel.load();
+        return Progressed(run, progress);
     };
     return frontEnd;
+}
+
+// Runs are announced, finished and refused in batch order. A refusal
+// belongs to the run announced last while that run has no outcome yet;
+// otherwise it is the next file of the plan that could not be read.
+void BatchRunner::RunStarting(const PlannedRun& run)
+{
+    {
+        std::lock_guard lock(m_orderMutex);
+        m_openRun = run;
+        m_lastRun = run;
+    }
+    Post([this, run] {
+        if (m_events.runStarting)
+            m_events.runStarting(run);
+    });
+}
+
+void BatchRunner::RunFinished(const PlannedRun& run, const RunSummary& summary)
+{
+    {
+        std::lock_guard lock(m_orderMutex);
+        m_openRun.reset();
+    }
+    auto shared = std::make_shared<const RunSummary>(summary);
+    Post([this, run, shared] {
+        if (m_events.runFinished)
+            m_events.runFinished(run, *shared);
+    });
+}
+
+void BatchRunner::Refused(const Refusal& refusal)
+{
+    std::optional<PlannedRun> run;
+    std::string file;
+    {
+        std::lock_guard lock(m_orderMutex);
+        if (m_openRun) {
+            run = std::exchange(m_openRun, std::nullopt);
+            file = run->parameterFile;
+        } else if (m_nextRefusedStep < m_refusedStepFiles.size()) {
+            file = m_refusedStepFiles[m_nextRefusedStep++];
+        } else if (m_lastRun) {
+            file = m_lastRun->parameterFile;  // about a finished run, such as a file written after it
+        }
+    }
+    Post([this, run, file, message = refusal.message] {
+        if (m_events.refused)
+            m_events.refused(run, file, message);
+    });
+}
+
+bool BatchRunner::Progressed(const PlannedRun& run, const RunProgress& progress)
+{
+    bool post = false;
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_latest[run.index] = {run, progress};
+        post = !std::exchange(m_progressPosted, true);
+    }
+    if (post)
+        Post([this] { DeliverProgress(); });
+    return !m_cancel.load();
+}
+
+void BatchRunner::DeliverProgress()
+{
+    std::map<std::int64_t, std::pair<PlannedRun, RunProgress>> latest;
+    {
+        std::lock_guard lock(m_progressMutex);
+        latest.swap(m_latest);
+        m_progressPosted = false;
+    }
+    if (m_events.progress) {
+        for (const auto& [index, report] : latest)
+            m_events.progress(report.first, report.second);
+    }
 }
 
 }  // namespace kalvo

@@ -53,6 +53,16 @@ private:
     // Queues `call` to this object's thread; callable from any thread.
     void Post(std::function<void()> call);
     BatchFrontEnd WorkerFrontEnd();
+    // The worker's events, called on a worker thread; each queues its event to this object's thread.
+    void RunStarting(const PlannedRun& run);
+    void RunFinished(const PlannedRun& run, const RunSummary& summary);
+    // Tells the refusal with the run or the unreadable file it belongs to.
+    void Refused(const Refusal& refusal);
+    // Keeps the run's latest progress and queues one delivery for all that arrive meanwhile;
+    // false once the batch is cancelled.
+    bool Progressed(const PlannedRun& run, const RunProgress& progress);
+    // On this object's thread: hands the waiting progress to the window, in batch order.
+    void DeliverProgress();
     void Join();
 
     BatchEvents m_events;

@@ -123,6 +123,25 @@ DiscoveryView::DiscoveryView(DiscoveryResults results, Dialogs dialogs, QWidget*
     summary->setWordWrap(true);
     summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    BuildMotifTable();
+    QWidget* logoPanel = BuildLogoPanel();
+    BuildTabs();
+    QSplitter* splitter = BuildSplitter(logoPanel);
+    QHBoxLayout* folderButtons = BuildFolderButtons();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(folderButtons);
+
+    UpdateReportButton();
+    ShowMotif();
+    if (!m_results.motifs.empty())
+        SelectMotif(0);
+}
+
+void DiscoveryView::BuildMotifTable()
+{
     m_motifTable = new QTreeWidget;
     m_motifTable->setObjectName(QStringLiteral("motifTable"));
     m_motifTable->setHeaderLabels({tr("Rank"), tr("Logo"), tr("Consensus"), tr("Width"), tr("E-value"), tr("Sites"),
@@ -154,8 +173,10 @@ DiscoveryView::DiscoveryView(DiscoveryResults results, Dialogs dialogs, QWidget*
             ShowMotif();
         }
     });
+}
 
-    // The chosen motif: logo on the left, its tables on the right.
+QWidget* DiscoveryView::BuildLogoPanel()
+{
     m_motifTitle = new QLabel;
     m_motifTitle->setObjectName(QStringLiteral("motifTitle"));
     m_motifTitle->setWordWrap(true);
@@ -181,7 +202,11 @@ DiscoveryView::DiscoveryView(DiscoveryResults results, Dialogs dialogs, QWidget*
     logoButtons->addStretch(1);
     logoButtons->addWidget(m_saveLogo);
     logoLayout->addLayout(logoButtons);
+    return logoPanel;
+}
 
+void DiscoveryView::BuildTabs()
+{
     m_sites = Table("siteTable", {tr("Sequence"), tr("Start"), tr("End"), tr("Strand"), tr("Score"), tr("Word")});
     m_sites->horizontalHeaderItem(1)->setToolTip(tr("0-based, as in sites.tsv"));
     m_sites->horizontalHeaderItem(2)->setToolTip(tr("Exclusive, as in sites.tsv"));
@@ -203,8 +228,10 @@ DiscoveryView::DiscoveryView(DiscoveryResults results, Dialogs dialogs, QWidget*
     m_tabs->addTab(m_sites, tr("Sites"));
     m_tabs->addTab(m_matrix, tr("Matrix"));
     m_tabs->addTab(pairsPanel, tr("Correlated pairs"));
+}
 
-    // Stacked: the motifs, the chosen one's logo, its tables at the full width of the window.
+QSplitter* DiscoveryView::BuildSplitter(QWidget* logoPanel)
+{
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(m_motifTable);
     splitter->addWidget(logoPanel);
@@ -219,7 +246,11 @@ DiscoveryView::DiscoveryView(DiscoveryResults results, Dialogs dialogs, QWidget*
     const auto motifCount = static_cast<int>(m_results.motifs.size());
     m_motifTable->setMinimumHeight(header + std::clamp(motifCount, 1, 2) * rowHeight);
     splitter->setSizes({header + std::clamp(motifCount, 1, 3) * rowHeight, 230, 260});
+    return splitter;
+}
 
+QHBoxLayout* DiscoveryView::BuildFolderButtons()
+{
     m_openReport = new QPushButton(tr("Open HTML Report"));
     m_openReport->setToolTip(tr("index.html of the output folder, in the web browser"));
     auto* openFolder = new QPushButton(tr("Open Output Folder"));
@@ -230,16 +261,7 @@ DiscoveryView::DiscoveryView(DiscoveryResults results, Dialogs dialogs, QWidget*
     folderButtons->addWidget(m_openReport);
     folderButtons->addWidget(openFolder);
     folderButtons->addStretch(1);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(summary);
-    layout->addWidget(splitter, 1);
-    layout->addLayout(folderButtons);
-
-    UpdateReportButton();
-    ShowMotif();
-    if (!m_results.motifs.empty())
-        SelectMotif(0);
+    return folderButtons;
 }
 
 void DiscoveryView::SelectMotif(int index)

@@ -7,8 +7,10 @@
 #include "app/gui/discovery_results.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 class QTabWidget;
 class QTreeWidget;
@@ -39,6 +41,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The parts of the view, built in this order by the constructor.
+    void BuildMotifTable();
+    // The chosen motif's title, logo, strand box and save button.
+    QWidget* BuildLogoPanel();
+    // The chosen motif's sites, matrix and correlated pairs, a tab each.
+    void BuildTabs();
+    // Stacked: the motifs, the chosen one's logo, its tables at the full width of the window.
+    QSplitter* BuildSplitter(QWidget* logoPanel);
+    QHBoxLayout* BuildFolderButtons();
     void ShowMotif();
     void FillSites(const ResultMotif& motif);
     void FillMatrix(const ResultMotif& motif);
