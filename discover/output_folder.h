@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "model/refusal.h"
 
@@ -16,8 +17,8 @@ namespace kalvo {
 // no file of that name, so the folder may hold it when it is the input.
 std::string SavedInputName(bool gzip);
 
-// What is at a folder's path before a discovery, for a front end's own check
-// of the name the user gave: a folder of any kind of file is not empty.
+// What is at a folder's path, for a front end's own check of the name the user
+// gave before a discovery starts: any entry, hidden or not, counts as a file.
 enum class FolderState { Absent, Empty, HoldsFiles, NotAFolder };
 FolderState InspectFolder(const std::string& path);
 
