@@ -26,6 +26,48 @@ std::optional<QString> SequenceFileProblem(const QString& path, const QString& w
     return std::nullopt;
 }
 
+// The search fields (widths, counts, strands and masking, E-value) into the
+// settings; the first problem in words otherwise.
+std::optional<QString> ReadSearchFields(const AnalysisForm& form, DiscoverSettings& settings)
+{
+    settings.widths.clear();
+    const QString widthsProblem = QStringLiteral("Widths must be whole numbers from %1 to %2 separated by commas, "
+                                                 "such as 8,12,16, not '%3'.")
+                                      .arg(kDiscoverWidths.least)
+                                      .arg(kDiscoverWidths.most)
+                                      .arg(form.widths.trimmed());
+    for (const QString& item : form.widths.split(QLatin1Char(','))) {
+        const auto width = ReadWholeNumber(item);
+        if (!width || !kDiscoverWidths.Holds(*width))
+            return widthsProblem;
+        settings.widths.push_back(static_cast<int>(*width));
+    }
+
+    auto rangeProblem = [](const char* field, WholeRange range) {
+        return QStringLiteral("%1 must be from %2 to %3.").arg(QLatin1String(field)).arg(range.least).arg(range.most);
+    };
+    if (!kDiscoverMotifs.Holds(form.motifs))
+        return rangeProblem("Motifs", kDiscoverMotifs);
+    if (!kDiscoverRestarts.Holds(form.restarts))
+        return rangeProblem("Restarts", kDiscoverRestarts);
+    if (!kDiscoverIterations.Holds(form.iterations))
+        return rangeProblem("Iterations", kDiscoverIterations);
+    settings.motifs = form.motifs;
+    settings.restarts = form.restarts;
+    settings.iterations = form.iterations;
+    settings.bothStrands = form.bothStrands;
+    settings.oneSite = form.oneSite;
+    settings.mask = form.mask;
+
+    const std::string evalue = form.evalue.trimmed().toStdString();
+    const double threshold = ReadsWholeAsReal(evalue) ? ParseLeadingReal(evalue) : 0.0;
+    if (!IsEValueThreshold(threshold))
+        return QStringLiteral("The E-value threshold must be a number above 0, such as 0.05, not '%1'.")
+            .arg(form.evalue.trimmed());
+    settings.evalueThreshold = threshold;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> ReadWholeNumber(const QString& text)
@@ -66,41 +108,8 @@ std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QStrin
         settings.controlPath = QFileInfo(control).absoluteFilePath().toStdString();
     }
 
-    settings.widths.clear();
-    const QString widthsProblem = QStringLiteral("Widths must be whole numbers from %1 to %2 separated by commas, "
-                                                 "such as 8,12,16, not '%3'.")
-                                      .arg(kDiscoverWidths.least)
-                                      .arg(kDiscoverWidths.most)
-                                      .arg(form.widths.trimmed());
-    for (const QString& item : form.widths.split(QLatin1Char(','))) {
-        const auto width = ReadWholeNumber(item);
-        if (!width || !kDiscoverWidths.Holds(*width))
-            return refuse(widthsProblem);
-        settings.widths.push_back(static_cast<int>(*width));
-    }
-
-    auto rangeProblem = [](const char* field, WholeRange range) {
-        return QStringLiteral("%1 must be from %2 to %3.").arg(QLatin1String(field)).arg(range.least).arg(range.most);
-    };
-    if (!kDiscoverMotifs.Holds(form.motifs))
-        return refuse(rangeProblem("Motifs", kDiscoverMotifs));
-    if (!kDiscoverRestarts.Holds(form.restarts))
-        return refuse(rangeProblem("Restarts", kDiscoverRestarts));
-    if (!kDiscoverIterations.Holds(form.iterations))
-        return refuse(rangeProblem("Iterations", kDiscoverIterations));
-    settings.motifs = form.motifs;
-    settings.restarts = form.restarts;
-    settings.iterations = form.iterations;
-    settings.bothStrands = form.bothStrands;
-    settings.oneSite = form.oneSite;
-    settings.mask = form.mask;
-
-    const std::string evalue = form.evalue.trimmed().toStdString();
-    const double threshold = ReadsWholeAsReal(evalue) ? ParseLeadingReal(evalue) : 0.0;
-    if (!IsEValueThreshold(threshold))
-        return refuse(QStringLiteral("The E-value threshold must be a number above 0, such as 0.05, not '%1'.")
-                          .arg(form.evalue.trimmed()));
-    settings.evalueThreshold = threshold;
+    if (auto wrong = ReadSearchFields(form, settings))
+        return refuse(*wrong);
 
     const auto seed = ReadWholeNumber(form.seed);
     if (!seed)
