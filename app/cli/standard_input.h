@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/cli/options.h"
+#include "util/file_bytes.h"
 
 namespace kalvo {
 
@@ -41,12 +42,5 @@ struct SavedCopy {
     bool exists = false;  // a file with these bytes is already there
 };
 SavedCopy ChooseFindCopy(const std::string& reportPath, const std::string& bytes);
-
-// A regular file (not through a link) that holds exactly these bytes.
-bool HoldsBytes(const std::string& path, const std::string& bytes);
-
-// Creates the file with the bytes, never replacing anything there; says why when it cannot.
-// A file it started is removed again when it cannot be written whole.
-std::optional<std::string> CreateWithBytes(const std::string& path, const std::string& bytes);
 
 }  // namespace kalvo

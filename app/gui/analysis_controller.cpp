@@ -1,8 +1,6 @@
 // app/gui/analysis_controller.cpp: a discovery from the form to its results window, with progress and Cancel.
 #include "app/gui/analysis_controller.h"
 
-#include <filesystem>
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -12,7 +10,6 @@
 #include "app/gui/progress_dialog.h"
 
 namespace kalvo {
-namespace fs = std::filesystem;
 namespace {
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
@@ -68,7 +65,7 @@ AnalysisController::~AnalysisController()
         // The program is closing: the analysis stops, and an unfinished one is treated as cancelled.
         const std::optional<Outcome> outcome = m_runner->CancelAndWait();
         if (outcome && *outcome)
-            RemoveUnfinishedFiles();
+            m_folder->RemoveUnfinished();
     }
     delete m_progress;
 }
@@ -101,11 +98,7 @@ bool AnalysisController::Start(const AnalysisRequest& request)
     m_request = request;
     m_lastForm = FormOf(request);
     m_inputName = QFileInfo(FromStd(request.settings.inputPath)).fileName();
-    const QFileInfo folder(FromStd(request.settings.outputDir));
-    m_folderExisted = folder.exists();
-    m_folderWasEmpty = !m_folderExisted || (folder.isDir() && QDir(folder.absoluteFilePath())
-                                                                  .isEmpty(QDir::AllEntries | QDir::Hidden |
-                                                                           QDir::System | QDir::NoDotAndDotDot));
+    m_folder = std::make_unique<OutputFolder>(request.settings.outputDir);
     m_cancelled = false;
     m_round = 0;
 
@@ -119,7 +112,7 @@ bool AnalysisController::Start(const AnalysisRequest& request)
     m_progress->setWindowModality(Qt::ApplicationModal);  // one analysis at a time; the windows wait
     m_progress->SetText(tr("Discovering motifs in '%1'\nReading the sequences...").arg(m_inputName));
     connect(m_progress, &ProgressDialog::Cancelled, this, [this] { Cancel(); });
-    if (!m_runner->Start(request.settings, request.force)) {
+    if (!m_runner->Start(request.settings, request.force, *m_folder)) {
         CloseProgress();
         Tell(tr("The analysis cannot start: the system has no thread to spare."), true);
         return false;
@@ -189,7 +182,7 @@ void AnalysisController::OnFinished(const Outcome& outcome, const Discovery& dis
         if (m_openResults)
             m_openResults(folder);
     } else if (m_cancelled) {
-        if (RemoveUnfinishedFiles())
+        if (m_folder->RemoveUnfinished())
             Tell(tr("The analysis was cancelled, and nothing of it was kept."), false);
         else
             Tell(tr("The analysis was cancelled. The output folder '%1' keeps the files it held before, and "
@@ -197,25 +190,10 @@ void AnalysisController::OnFinished(const Outcome& outcome, const Discovery& dis
                      .arg(QDir::toNativeSeparators(folder)),
                  false);
     } else {
-        RemoveUnfinishedFiles();
+        m_folder->RemoveUnfinished();
         Tell(FromStd(outcome->message), true);
     }
     emit Finished();
-}
-
-bool AnalysisController::RemoveUnfinishedFiles()
-{
-    if (!m_folderWasEmpty)
-        return false;  // files of an earlier analysis, or the user's own, are never removed
-    const fs::path folder = m_request.settings.outputDir;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-        std::error_code removal;
-        fs::remove_all(entry.path(), removal);
-    }
-    if (!m_folderExisted)
-        fs::remove(folder, ec);  // removes an empty folder only
-    return true;
 }
 
 void AnalysisController::CloseProgress()

@@ -44,8 +44,6 @@ signals:
 private:
     void OnProgress(const DiscoverProgress& progress);
     void OnFinished(const Outcome& outcome, const Discovery& discovery);
-    // After a cancelled or refused analysis: removes what it wrote when the folder held nothing before.
-    bool RemoveUnfinishedFiles();
     void CloseProgress();
     void Tell(const QString& text, bool problem);
 
@@ -55,8 +53,8 @@ private:
     AnalysisForm m_lastForm;  // the next form starts from the last one
     AnalysisRequest m_request;
     QString m_inputName;
-    bool m_folderExisted = false;
-    bool m_folderWasEmpty = false;  // new or empty before the start: everything in it is this analysis's
+    // The analysis's output folder: after a cancelled or refused analysis it removes what the analysis wrote.
+    std::unique_ptr<OutputFolder> m_folder;
     bool m_cancelled = false;
     QElapsedTimer m_clock;
     QElapsedTimer m_roundClock;

@@ -1,4 +1,4 @@
-// app/gui/analysis_form.cpp: the form's check, field by field, with the command line's limits.
+// app/gui/analysis_form.cpp: the form's check, field by field, with the limits every front end shares.
 #include "app/gui/analysis_form.h"
 
 #include <QDir>
@@ -13,11 +13,7 @@ namespace {
 
 QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
 
-bool IsEmptyFolder(const QFileInfo& info)
-{
-    return info.isDir() && QDir(info.absoluteFilePath()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                                   QDir::NoDotAndDotDot);
-}
+FolderState StateOf(const QString& folder) { return InspectFolder(folder.toStdString()); }
 
 // What is wrong with a sequence file field; `what` names it in the message.
 std::optional<QString> SequenceFileProblem(const QString& path, const QString& what)
@@ -27,6 +23,48 @@ std::optional<QString> SequenceFileProblem(const QString& path, const QString& w
         return QStringLiteral("The %1 '%2' does not exist.").arg(what, Native(path));
     if (info.isDir())
         return QStringLiteral("The %1 '%2' is a folder: choose a FASTA file.").arg(what, Native(path));
+    return std::nullopt;
+}
+
+// The search fields (widths, counts, strands and masking, E-value) into the
+// settings; the first problem in words otherwise.
+std::optional<QString> ReadSearchFields(const AnalysisForm& form, DiscoverSettings& settings)
+{
+    settings.widths.clear();
+    const QString widthsProblem = QStringLiteral("Widths must be whole numbers from %1 to %2 separated by commas, "
+                                                 "such as 8,12,16, not '%3'.")
+                                      .arg(kDiscoverWidths.least)
+                                      .arg(kDiscoverWidths.most)
+                                      .arg(form.widths.trimmed());
+    for (const QString& item : form.widths.split(QLatin1Char(','))) {
+        const auto width = ReadWholeNumber(item);
+        if (!width || !kDiscoverWidths.Holds(*width))
+            return widthsProblem;
+        settings.widths.push_back(static_cast<int>(*width));
+    }
+
+    auto rangeProblem = [](const char* field, WholeRange range) {
+        return QStringLiteral("%1 must be from %2 to %3.").arg(QLatin1String(field)).arg(range.least).arg(range.most);
+    };
+    if (!kDiscoverMotifs.Holds(form.motifs))
+        return rangeProblem("Motifs", kDiscoverMotifs);
+    if (!kDiscoverRestarts.Holds(form.restarts))
+        return rangeProblem("Restarts", kDiscoverRestarts);
+    if (!kDiscoverIterations.Holds(form.iterations))
+        return rangeProblem("Iterations", kDiscoverIterations);
+    settings.motifs = form.motifs;
+    settings.restarts = form.restarts;
+    settings.iterations = form.iterations;
+    settings.bothStrands = form.bothStrands;
+    settings.oneSite = form.oneSite;
+    settings.mask = form.mask;
+
+    const std::string evalue = form.evalue.trimmed().toStdString();
+    const double threshold = ReadsWholeAsReal(evalue) ? ParseLeadingReal(evalue) : 0.0;
+    if (!IsEValueThreshold(threshold))
+        return QStringLiteral("The E-value threshold must be a number above 0, such as 0.05, not '%1'.")
+            .arg(form.evalue.trimmed());
+    settings.evalueThreshold = threshold;
     return std::nullopt;
 }
 
@@ -70,40 +108,8 @@ std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QStrin
         settings.controlPath = QFileInfo(control).absoluteFilePath().toStdString();
     }
 
-    settings.widths.clear();
-    const QString widthsProblem = QStringLiteral("Widths must be whole numbers from %1 to %2 separated by commas, "
-                                                 "such as 8,12,16, not '%3'.")
-                                      .arg(kMinFormWidth)
-                                      .arg(kMaxFormWidth)
-                                      .arg(form.widths.trimmed());
-    for (const QString& item : form.widths.split(QLatin1Char(','))) {
-        const auto width = ReadWholeNumber(item);
-        if (!width || *width < static_cast<std::uint32_t>(kMinFormWidth) ||
-            *width > static_cast<std::uint32_t>(kMaxFormWidth))
-            return refuse(widthsProblem);
-        settings.widths.push_back(static_cast<int>(*width));
-    }
-
-    auto inRange = [](int value, int most) { return value >= 1 && value <= most; };
-    if (!inRange(form.motifs, kMaxFormMotifs))
-        return refuse(QStringLiteral("Motifs must be from 1 to %1.").arg(kMaxFormMotifs));
-    if (!inRange(form.restarts, kMaxFormRestarts))
-        return refuse(QStringLiteral("Restarts must be from 1 to %1.").arg(kMaxFormRestarts));
-    if (!inRange(form.iterations, kMaxFormIterations))
-        return refuse(QStringLiteral("Iterations must be from 1 to %1.").arg(kMaxFormIterations));
-    settings.motifs = form.motifs;
-    settings.restarts = form.restarts;
-    settings.iterations = form.iterations;
-    settings.bothStrands = form.bothStrands;
-    settings.oneSite = form.oneSite;
-    settings.mask = form.mask;
-
-    const std::string evalue = form.evalue.trimmed().toStdString();
-    const double threshold = ReadsWholeAsReal(evalue) ? ParseLeadingReal(evalue) : 0.0;
-    if (!(threshold > 0.0))
-        return refuse(QStringLiteral("The E-value threshold must be a number above 0, such as 0.05, not '%1'.")
-                          .arg(form.evalue.trimmed()));
-    settings.evalueThreshold = threshold;
+    if (auto wrong = ReadSearchFields(form, settings))
+        return refuse(*wrong);
 
     const auto seed = ReadWholeNumber(form.seed);
     if (!seed)
@@ -114,14 +120,14 @@ std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QStrin
     const QString output = form.outputFolder.trimmed();
     if (output.isEmpty())
         return refuse(QStringLiteral("Choose an output folder."));
-    const QFileInfo outputInfo(output);
-    if (outputInfo.exists() && !outputInfo.isDir())
+    const FolderState outputState = StateOf(output);
+    if (outputState == FolderState::NotAFolder)
         return refuse(QStringLiteral("The output folder '%1' is a file: choose a folder.").arg(Native(output)));
-    if (outputInfo.exists() && !IsEmptyFolder(outputInfo) && !form.replace)
+    if (outputState == FolderState::HoldsFiles && !form.replace)
         return refuse(QStringLiteral("The output folder '%1' already holds files: choose another, or tick "
                                      "\"Replace the files of an earlier analysis\".")
                           .arg(Native(output)));
-    settings.outputDir = QDir::cleanPath(outputInfo.absoluteFilePath()).toStdString();
+    settings.outputDir = QDir::cleanPath(QFileInfo(output).absoluteFilePath()).toStdString();
     request.force = form.replace;
 
     settings.jobs = DefaultJobs();
@@ -141,8 +147,8 @@ QString SuggestedOutputFolder(const QString& sequences)
     for (int n = 1; n < 1000; ++n) {
         const QString candidate =
             folder.filePath(n == 1 ? name : QStringLiteral("%1-%2.kalvo").arg(stem).arg(n));
-        const QFileInfo info(candidate);
-        if (!info.exists() || IsEmptyFolder(info))
+        const FolderState state = StateOf(candidate);
+        if (state == FolderState::Absent || state == FolderState::Empty)
             return QDir::cleanPath(candidate);
     }
     return QDir::cleanPath(folder.filePath(name));

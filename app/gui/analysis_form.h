@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "discover/discover_limits.h"
 #include "discover/discovery.h"
 
 namespace kalvo {
@@ -31,13 +32,6 @@ struct AnalysisRequest {
     DiscoverSettings settings;
     bool force = false;
 };
-
-// The same limits as `kalvo discover`.
-inline constexpr int kMinFormWidth = 2;
-inline constexpr int kMaxFormWidth = 1000;
-inline constexpr int kMaxFormMotifs = 100;
-inline constexpr int kMaxFormRestarts = 10000;
-inline constexpr int kMaxFormIterations = 1000000;
 
 // A whole number in decimal digits only, blanks around it aside, from 0 to
 // 4294967295 (a seed, a width); nothing otherwise.

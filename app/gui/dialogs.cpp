@@ -57,7 +57,7 @@ Dialogs StandardDialogs()
     dialogs.warn = [](QWidget* parent, const QString& text) { ShowMessage(parent, text, QMessageBox::Warning); };
     // The form's Browse buttons use the dialogs above.
     dialogs.newAnalysis = [browse = dialogs](QWidget* parent, const AnalysisForm& start) -> std::optional<AnalysisRequest> {
-        NewAnalysisDialog form(start, browse, parent);
+        NewAnalysisDialog form(start, FormBrowsers{browse.openSequences, browse.chooseFolder}, parent);
         if (form.exec() != QDialog::Accepted)
             return std::nullopt;
         return form.Request();

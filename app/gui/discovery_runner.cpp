@@ -42,14 +42,14 @@ void DiscoveryRunner::Join()
     s_busy = false;
 }
 
-bool DiscoveryRunner::Start(const DiscoverSettings& settings, bool force)
+bool DiscoveryRunner::Start(const DiscoverSettings& settings, bool force, OutputFolder& folder)
 {
     bool idle = false;
     if (!s_busy.compare_exchange_strong(idle, true))
         return false;
     m_cancel = false;
     m_progressPosted = false;
-    auto work = [this, settings, force] {
+    auto work = [this, settings, force, &folder] {
         // Queued calls to this object are dropped if it goes first, so none outlives it.
         const auto post = [this](std::function<void()> call) {
             QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
@@ -78,7 +78,7 @@ bool DiscoveryRunner::Start(const DiscoverSettings& settings, bool force)
         auto discovery = std::make_shared<Discovery>();
         Outcome outcome;
         try {
-            outcome = RunDiscovery(settings, force, *discovery, progress);
+            outcome = RunDiscovery(settings, force, folder, *discovery, progress);
         } catch (const std::exception& e) {
             // Reading and writing whole files may fail beyond a refusal; the window must stay up.
             outcome = Refusal{std::string("the analysis stopped: ") + e.what()};

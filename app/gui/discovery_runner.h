@@ -29,9 +29,10 @@ public:
     DiscoveryRunner(const DiscoveryRunner&) = delete;
     DiscoveryRunner& operator=(const DiscoveryRunner&) = delete;
 
-    // Starts RunDiscovery on a worker thread. False when a discovery of any
+    // Starts RunDiscovery on a worker thread, in `folder`, which the worker
+    // alone uses until the discovery has ended. False when a discovery of any
     // runner is still going or no thread can be started.
-    bool Start(const DiscoverSettings& settings, bool force);
+    bool Start(const DiscoverSettings& settings, bool force, OutputFolder& folder);
     // The discovery stops at its next progress call, within a fraction of a second. Safe from any thread.
     void Cancel() { m_cancel = true; }
     // Cancels, waits for the worker and returns how the discovery ended (its

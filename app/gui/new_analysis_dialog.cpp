@@ -17,11 +17,11 @@
 namespace kalvo {
 namespace {
 
-QSpinBox* Counter(const char* name, int most)
+QSpinBox* Counter(const char* name, WholeRange range)
 {
     auto* box = new QSpinBox;
     box->setObjectName(QLatin1String(name));
-    box->setRange(1, most);
+    box->setRange(range.least, range.most);
     box->setGroupSeparatorShown(true);
     return box;
 }
@@ -47,8 +47,8 @@ QWidget* WithBrowse(QLineEdit* field, QPushButton* button)
 
 }  // namespace
 
-NewAnalysisDialog::NewAnalysisDialog(const AnalysisForm& start, Dialogs dialogs, QWidget* parent)
-    : QDialog(parent), m_dialogs(std::move(dialogs))
+NewAnalysisDialog::NewAnalysisDialog(const AnalysisForm& start, FormBrowsers browsers, QWidget* parent)
+    : QDialog(parent), m_browsers(std::move(browsers))
 {
     setWindowTitle(tr("New Analysis"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -58,11 +58,13 @@ NewAnalysisDialog::NewAnalysisDialog(const AnalysisForm& start, Dialogs dialogs,
     m_control = Field("control");
     m_control->setPlaceholderText(tr("none: shuffled copies of the sequences"));
     m_widths = Field("widths");
-    m_widths->setToolTip(tr("Motif widths to try, from %1 to %2, separated by commas").arg(kMinFormWidth).arg(kMaxFormWidth));
-    m_motifs = Counter("motifs", kMaxFormMotifs);
+    m_widths->setToolTip(tr("Motif widths to try, from %1 to %2, separated by commas")
+                             .arg(kDiscoverWidths.least)
+                             .arg(kDiscoverWidths.most));
+    m_motifs = Counter("motifs", kDiscoverMotifs);
     m_motifs->setToolTip(tr("After each motif its sites are masked and the search starts again"));
-    m_restarts = Counter("restarts", kMaxFormRestarts);
-    m_iterations = Counter("iterations", kMaxFormIterations);
+    m_restarts = Counter("restarts", kDiscoverRestarts);
+    m_iterations = Counter("iterations", kDiscoverIterations);
     m_strands = new QComboBox;
     m_strands->setObjectName(QStringLiteral("strands"));
     m_strands->addItems({tr("Both strands"), tr("Given strand only")});
@@ -192,29 +194,29 @@ void NewAnalysisDialog::SequencesChanged()
 
 void NewAnalysisDialog::BrowseSequences()
 {
-    if (!m_dialogs.openSequences)
+    if (!m_browsers.openSequences)
         return;
-    const QString path = m_dialogs.openSequences(this, tr("Sequence file"), m_sequences->text());
+    const QString path = m_browsers.openSequences(this, tr("Sequence file"), m_sequences->text());
     if (!path.isEmpty())
         m_sequences->setText(QDir::toNativeSeparators(path));
 }
 
 void NewAnalysisDialog::BrowseControl()
 {
-    if (!m_dialogs.openSequences)
+    if (!m_browsers.openSequences)
         return;
     const QString start = m_control->text().isEmpty() ? m_sequences->text() : m_control->text();
-    const QString path = m_dialogs.openSequences(this, tr("Control sequences"), start);
+    const QString path = m_browsers.openSequences(this, tr("Control sequences"), start);
     if (!path.isEmpty())
         m_control->setText(QDir::toNativeSeparators(path));
 }
 
 void NewAnalysisDialog::BrowseOutput()
 {
-    if (!m_dialogs.chooseFolder)
+    if (!m_browsers.chooseFolder)
         return;
     const QString start = m_output->text().isEmpty() ? QFileInfo(m_sequences->text()).absolutePath() : m_output->text();
-    const QString path = m_dialogs.chooseFolder(this, tr("Output folder"), start);
+    const QString path = m_browsers.chooseFolder(this, tr("Output folder"), start);
     if (!path.isEmpty()) {
         m_output->setText(QDir::toNativeSeparators(path));
         m_outputTyped = true;

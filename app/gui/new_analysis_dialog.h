@@ -1,11 +1,11 @@
 // app/gui/new_analysis_dialog.h: the New Analysis form: the sequences, the search settings and the output folder.
 #pragma once
+#include <functional>
 #include <optional>
 
 #include <QDialog>
 
 #include "app/gui/analysis_form.h"
-#include "app/gui/dialogs.h"
 
 class QCheckBox;
 class QComboBox;
@@ -15,11 +15,18 @@ class QSpinBox;
 
 namespace kalvo {
 
+// What answers the form's Browse buttons: the program's file dialogs, or a test's answers.
+struct FormBrowsers {
+    // A sequence file, starting in the folder of `start`; empty when cancelled.
+    std::function<QString(QWidget* parent, const QString& title, const QString& start)> openSequences;
+    // An existing folder, starting at `start`; empty when cancelled.
+    std::function<QString(QWidget* parent, const QString& title, const QString& start)> chooseFolder;
+};
+
 class NewAnalysisDialog : public QDialog {
     Q_OBJECT
 public:
-    // `dialogs` answers the Browse buttons.
-    NewAnalysisDialog(const AnalysisForm& start, Dialogs dialogs, QWidget* parent = nullptr);
+    NewAnalysisDialog(const AnalysisForm& start, FormBrowsers browsers, QWidget* parent = nullptr);
 
     AnalysisForm Form() const;
     void SetForm(const AnalysisForm& form);
@@ -38,7 +45,7 @@ private:
     void BrowseOutput();
     void SequencesChanged();
 
-    Dialogs m_dialogs;
+    FormBrowsers m_browsers;
     QLineEdit* m_sequences;
     QLineEdit* m_control;
     QLineEdit* m_widths;

@@ -137,16 +137,6 @@ TEST(Discover, RefusesBadInputsAndWritesNothing)
     DiscoverSettings control = QuickSettings(good, out);
     control.controlPath = (dir.path() / "missing.fa").string();
     EXPECT_THAT(refusalOf(control), HasSubstr("missing.fa"));
-
-    // A folder that holds files is refused unless forced.
-    fs::create_directory(dir.path() / "full");
-    const std::string keep = dir.Write("full/notes.txt", "mine");
-    Discovery discovery;
-    const auto refusal = RunDiscovery(QuickSettings(good, (dir.path() / "full").string()), false, discovery);
-    ASSERT_TRUE(refusal);
-    EXPECT_THAT(refusal->message, HasSubstr("already holds files"));
-    EXPECT_EQ(FolderBytes(dir.path() / "full").size(), 1u);
-    EXPECT_EQ(testing::ReadBytes(keep), "mine");
 }
 
 TEST(Discover, DefaultFolderIsNamedAfterTheInput)

@@ -150,7 +150,8 @@ TEST_F(NewAnalysisForm, StartStaysOpenShowingTheProblemAndBrowseFillsTheFields)
 {
     TempDir dir;
     const std::string sequences = dir.Write("peaks.fa", ">s1\nACGTACGTACGTACGT\n");
-    NewAnalysisDialog form(AnalysisForm{}, dialogs.Get());
+    const Dialogs browse = dialogs.Get();
+    NewAnalysisDialog form(AnalysisForm{}, FormBrowsers{browse.openSequences, browse.chooseFolder});
     EXPECT_EQ(form.Form().widths, "8,12,16");  // the command line's defaults
     EXPECT_EQ(form.Form().restarts, 8);
     EXPECT_EQ(form.Form().iterations, 500);

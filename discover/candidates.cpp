@@ -1,0 +1,170 @@
+// discover/candidates.cpp: merging restarts that found the same motif, trimming and refitting the candidates.
+#include "discover/candidates.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "discover/motif_measures.h"
+#include "util/sequence_text.h"
+
+namespace kalvo {
+namespace {
+
+// The restart's run summary with the motif's own counts, shares, consensus and
+// groups: what logos and matrices are drawn from once a motif was trimmed or refitted.
+RunSummary SummaryOfModel(const RunSummary& summary, const MotifModel& model)
+{
+    RunSummary motif;
+    motif.seed = summary.seed;
+    motif.iterations = summary.iterations;
+    motif.bothStrands = summary.bothStrands;
+    motif.oneSitePerSeq = summary.oneSitePerSeq;
+    motif.maskLowComplexity = summary.maskLowComplexity;
+    motif.pseudocount = summary.pseudocount;
+    motif.bgFreq = summary.bgFreq;
+    motif.bestLogLik = summary.bestLogLik;
+    motif.estimatedPrior = summary.estimatedPrior;
+    motif.width = model.width;
+    motif.numSites = model.numSites;
+    motif.sequencesHit = summary.sequencesHit;
+    motif.counts = model.counts;
+    for (const auto& column : model.counts) {
+        std::array<double, 4> shares{};
+        for (std::size_t b = 0; b < 4; ++b)
+            shares[b] = model.numSites > 0 ? column[b] / static_cast<double>(model.numSites) : 0.0;
+        motif.probs.push_back(shares);
+        motif.consensus += ConsensusLetter(shares);
+    }
+    motif.groups = model.groups;
+    return motif;
+}
+
+// The restart's motif as found, or its best trim.
+Candidate Trimmed(const ScoringSets& sets, const RestartResult& restart)
+{
+    Candidate best{restart.model, restart.summary, restart.separation, 0, 0};
+    // Columns at the ends that carry almost no information are cut when the motif then separates better.
+    constexpr double kUninformativeBits = 0.3;
+    constexpr int kNarrowest = 5;
+    const auto& probs = restart.summary.probs;
+    int left = 0;
+    int right = 0;
+    const int width = restart.model.width;
+    while (width - left - right > kNarrowest && ColumnBits(probs[static_cast<std::size_t>(left)]) < kUninformativeBits)
+        ++left;
+    while (width - left - right > kNarrowest &&
+           ColumnBits(probs[static_cast<std::size_t>(width - 1 - right)]) < kUninformativeBits)
+        ++right;
+    std::vector<std::pair<int, int>> trims;
+    if (left > 0 || right > 0)
+        trims.emplace_back(left, right);
+    if (left > 0 && right > 0) {
+        trims.emplace_back(left, 0);
+        trims.emplace_back(0, right);
+    }
+    for (const auto& [cutLeft, cutRight] : trims) {
+        MotifModel model = TrimModel(restart.model, cutLeft, cutRight);
+        const Separation separation = Separate(sets, MotifScanner(model));
+        if (separation.log10P < best.separation.log10P) {
+            best.summary = SummaryOfModel(restart.summary, model);
+            best.model = std::move(model);
+            best.separation = separation;
+            best.left = cutLeft;
+            best.right = cutRight;
+        }
+    }
+    return best;
+}
+
+// The candidate refitted to the sites it calls in the training targets, when that separates better.
+void Refine(const ScoringSets& sets, Candidate& candidate)
+{
+    // A restart's best state holds the sites one sampler state happened to have;
+    // the sites its motif calls in the same training targets are the motif's own.
+    // Only training targets are used, so the test set stays unseen.
+    constexpr int kPasses = 2;
+    constexpr int kFewestSites = 5;
+    MotifModel model = candidate.model;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        const MotifScanner scanner(model);
+        // Sites a motif is refitted to should be sure ones: a false one costs two true ones.
+        const CallThresholds threshold = CallThreshold(sets, scanner, 0.0, sets.training, 2.0);
+        if (!std::isfinite(threshold.first))
+            return;
+        std::vector<std::string> words;
+        for (int i : sets.training) {
+            const auto index = static_cast<std::size_t>(i);
+            for (const ScanHit& hit : CallHits(scanner, sets.targetCodes[index], sets.bothStrands, threshold)) {
+                std::string word = sets.targets.sequences[index].substr(static_cast<std::size_t>(hit.start),
+                                                                        static_cast<std::size_t>(model.width));
+                words.push_back(hit.forward ? word : ReverseComplement(word));
+            }
+        }
+        if (static_cast<int>(words.size()) < kFewestSites)
+            return;
+        model = RefitModel(model, words);
+    }
+    const Separation separation = Separate(sets, MotifScanner(model));
+    if (separation.log10P <= candidate.separation.log10P) {
+        candidate.summary = SummaryOfModel(candidate.summary, model);
+        candidate.model = std::move(model);
+        candidate.separation = separation;
+    }
+}
+
+}  // namespace
+
+std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results)
+{
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < results.size(); ++i)
+        if (results[i].record.sites > 0)
+            order.push_back(i);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return results[a].separation.log10P < results[b].separation.log10P;
+    });
+    std::vector<Cluster> clusters;
+    for (std::size_t i : order) {
+        Cluster* home = nullptr;
+        for (Cluster& cluster : clusters) {
+            if (MotifSimilarity(results[cluster.representative].summary.probs, results[i].summary.probs) >=
+                kSameMotifSimilarity) {
+                home = &cluster;
+                break;
+            }
+        }
+        if (!home) {
+            clusters.push_back(Cluster{i, {}});
+            home = &clusters.back();
+        }
+        home->members.push_back(i);
+    }
+    return clusters;
+}
+
+std::optional<ChosenCandidate> ChooseCandidate(const ScoringSets& sets, const std::vector<RestartResult>& results,
+                                               const std::vector<Cluster>& clusters,
+                                               const std::vector<MotifShares>& reported)
+{
+    constexpr std::size_t kClustersTrimmed = 3;
+    std::optional<ChosenCandidate> chosen;
+    std::size_t trimmedCount = 0;
+    for (std::size_t c = 0; c < clusters.size(); ++c) {
+        const RestartResult& restart = results[clusters[c].representative];
+        const bool seen = std::any_of(reported.begin(), reported.end(), [&](const MotifShares& shares) {
+            return MotifSimilarity(shares, restart.summary.probs) >= kSameMotifSimilarity;
+        });
+        if (seen)
+            continue;
+        if (trimmedCount++ == kClustersTrimmed)
+            break;
+        Candidate candidate = Trimmed(sets, restart);
+        Refine(sets, candidate);
+        if (!chosen || candidate.separation.log10P < chosen->candidate.separation.log10P)
+            chosen = ChosenCandidate{std::move(candidate), c};
+    }
+    return chosen;
+}
+
+}  // namespace kalvo

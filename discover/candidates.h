@@ -1,0 +1,48 @@
+// discover/candidates.h: a round's restarts merged into candidate motifs, and the candidate
+// a round reports: trimmed of uninformative ends and refitted to its own sites when that separates better.
+#pragma once
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "discover/motif_similarity.h"
+#include "discover/restarts.h"
+
+namespace kalvo {
+
+// Forms in which a restart's motif can be tested: as found, three trims, refitted.
+// The E-value counts every form of every restart, since which forms are scored
+// depends on the scores themselves.
+inline constexpr int kFormsTested = 5;
+
+// A merged motif in the making: its best restart and how many restarts agree.
+struct Cluster {
+    std::size_t representative = 0;
+    std::vector<std::size_t> members;
+};
+
+// A restart's motif in the form that separates best so far.
+struct Candidate {
+    MotifModel model;
+    RunSummary summary;
+    Separation separation;
+    int left = 0;   // columns trimmed from the restart's motif
+    int right = 0;
+};
+
+// The candidate a round reports, and the cluster of restarts it came from.
+struct ChosenCandidate {
+    Candidate candidate;
+    std::size_t cluster = 0;
+};
+
+// Restarts that found a site, best first; each joins the first cluster whose best restart it matches.
+std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results);
+
+// The best merged motif not like one reported before, after trimming its
+// ends and refitting; only the first few such clusters are tried.
+std::optional<ChosenCandidate> ChooseCandidate(const ScoringSets& sets, const std::vector<RestartResult>& results,
+                                               const std::vector<Cluster>& clusters,
+                                               const std::vector<MotifShares>& reported);
+
+}  // namespace kalvo

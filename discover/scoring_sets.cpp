@@ -1,0 +1,107 @@
+// discover/scoring_sets.cpp: reading a discovery's sequences, splitting the targets, encoding both sets.
+#include "discover/scoring_sets.h"
+
+#include <algorithm>
+
+#include "discover/motif_scan.h"
+#include "discover/shuffle.h"
+#include "model/run_state.h"
+
+namespace kalvo {
+
+Outcome ReadSequenceTexts(const std::string& path, SequenceTexts& set)
+{
+    CMotifSampler reader;
+    reader.m_inputPath = path;
+    reader.m_width = 1;
+    if (auto refusal = reader.ReadSequences())
+        return refusal;
+    set.warnings = std::move(reader.m_warnings);
+    set.headers.reserve(reader.m_seqs.size());
+    set.sequences.reserve(reader.m_seqs.size());
+    for (std::size_t s = 0; s < reader.m_seqs.size(); ++s) {
+        set.headers.emplace_back(reader.m_seqs.Header(s));
+        set.sequences.emplace_back(reader.m_seqs[s]);
+    }
+    set.residues = reader.m_totalLength;
+    for (const std::string& header : set.headers)
+        set.names.push_back(!header.empty() && header.front() == '>' ? header.substr(1) : header);
+    return std::nullopt;
+}
+
+int ControlCopies(std::size_t targets)
+{
+    constexpr std::size_t kWantedControls = 1000;
+    constexpr std::size_t kMostCopies = 10;
+    const std::size_t copies = (kWantedControls + targets - 1) / std::max<std::size_t>(targets, 1);
+    return static_cast<int>(std::clamp<std::size_t>(copies, 1, kMostCopies));
+}
+
+std::vector<int> AllIndexes(std::size_t n)
+{
+    std::vector<int> all(n);
+    for (std::size_t i = 0; i < n; ++i)
+        all[i] = static_cast<int>(i);
+    return all;
+}
+
+TargetSplit SplitTargets(const SequenceTexts& targets, std::uint64_t seed)
+{
+    const int n = static_cast<int>(targets.sequences.size());
+    std::vector<int> order = AllIndexes(static_cast<std::size_t>(n));
+    if (n < kMinSequencesForHoldOut)
+        return TargetSplit{order, order, order};
+    ShuffleRandom random(seed);
+    for (int i = n - 1; i > 0; --i)
+        std::swap(order[static_cast<std::size_t>(i)], order[random.Below(static_cast<std::uint64_t>(i) + 1)]);
+    const int training = std::max(1, 2 * n / 3);
+    long long residues = 0;
+    int sampled = 0;
+    while (sampled < training) {
+        const auto index = static_cast<std::size_t>(order[static_cast<std::size_t>(sampled)]);
+        const auto length = static_cast<long long>(targets.sequences[index].size());
+        if (sampled >= kMinSequencesForHoldOut / 2 && residues + length > kSampledResidues)
+            break;
+        residues += length;
+        ++sampled;
+    }
+    TargetSplit split;
+    split.sampled.assign(order.begin(), order.begin() + sampled);
+    split.training.assign(order.begin(), order.begin() + training);
+    split.test.assign(order.begin() + training, order.end());
+    for (auto* part : {&split.sampled, &split.training, &split.test})
+        std::sort(part->begin(), part->end());
+    return split;
+}
+
+ScoringSets MakeScoringSets(SequenceTexts targets, const std::vector<std::string>& controls, bool controlFile,
+                            bool bothStrands, std::uint64_t seed)
+{
+    ScoringSets sets;
+    sets.bothStrands = bothStrands;
+    sets.targetCodes.reserve(targets.sequences.size());
+    for (const std::string& sequence : targets.sequences)
+        sets.targetCodes.push_back(EncodeSequence(sequence));
+    for (const std::string& sequence : controls)
+        sets.controlCodes.push_back(EncodeSequence(sequence));
+    sets.allControls = AllIndexes(sets.controlCodes.size());
+    TargetSplit split = SplitTargets(targets, seed);
+    sets.sampled = std::move(split.sampled);
+    sets.training = std::move(split.training);
+    sets.test = std::move(split.test);
+    // Shuffled controls are tested against the targets they were shuffled from,
+    // so a motif never separates the two sets by their letter composition alone;
+    // a control file is split in two.
+    std::vector<char> inTest(targets.sequences.size(), 0);
+    for (int i : sets.test)
+        inTest[static_cast<std::size_t>(i)] = 1;
+    for (int k : sets.allControls) {
+        const bool testing = controlFile ? k % 2 == 1
+                                         : inTest[static_cast<std::size_t>(k) % targets.sequences.size()] != 0;
+        (testing ? sets.testingControls : sets.choosingControls).push_back(k);
+    }
+    sets.targets = std::move(targets);
+    return sets;
+}
+
+}  // namespace kalvo
