@@ -1,11 +1,8 @@
 // app/cli/discover_command.cpp: `kalvo discover`, the significant motifs of a FASTA file, every file in one folder.
 #include <charconv>
 #include <chrono>
-#include <cmath>
-#include <filesystem>
 #include <optional>
 #include <string_view>
-#include <variant>
 
 #include "app/cli/commands.h"
 #include "app/cli/exit_status.h"
@@ -13,7 +10,9 @@
 #include "app/cli/progress_line.h"
 #include "app/cli/standard_input.h"
 #include "discover/discover.h"
+#include "discover/discover_limits.h"
 #include "discover/discovery_files.h"
+#include "discover/output_folder.h"
 
 namespace kalvo {
 namespace {
@@ -106,7 +105,7 @@ std::optional<std::string> ApplyDiscoverOption(Option option, const std::string&
     switch (option) {
     case Option::Width: {
         int width = 0;
-        if (auto problem = WholeNumberIn(name, value, 2, 1000, width))
+        if (auto problem = WholeNumberIn(name, value, kDiscoverWidths.least, kDiscoverWidths.most, width))
             return problem;
         GivenWidths(options).push_back(width);
         return std::nullopt;
@@ -115,25 +114,26 @@ std::optional<std::string> ApplyDiscoverOption(Option option, const std::string&
         std::vector<int>& widths = GivenWidths(options);
         for (const std::string& item : SplitCommas(value)) {
             const auto parsed = ParseWholeNumber(item);
-            if (!parsed || *parsed < 2 || *parsed > 1000)
-                return "--widths takes widths from 2 to 1000 separated by commas, not " + Quote(value);
+            if (!parsed || !kDiscoverWidths.Holds(*parsed))
+                return "--widths takes widths from " + std::to_string(kDiscoverWidths.least) + " to " +
+                       std::to_string(kDiscoverWidths.most) + " separated by commas, not " + Quote(value);
             widths.push_back(static_cast<int>(*parsed));
         }
         return std::nullopt;
     }
     case Option::Iterations:
-        return WholeNumberIn(name, value, 1, 1000000, discover.iterations);
+        return WholeNumberIn(name, value, kDiscoverIterations.least, kDiscoverIterations.most, discover.iterations);
     case Option::Control:
         return PathValue(name, value, discover.controlPath);
     case Option::Motifs:
-        return WholeNumberIn(name, value, 1, 100, discover.motifs);
+        return WholeNumberIn(name, value, kDiscoverMotifs.least, kDiscoverMotifs.most, discover.motifs);
     case Option::Restarts:
-        return WholeNumberIn(name, value, 1, 10000, discover.restarts);
+        return WholeNumberIn(name, value, kDiscoverRestarts.least, kDiscoverRestarts.most, discover.restarts);
     case Option::EValue: {
         double x = 0.0;
         const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
-        if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || !(x > 0.0) ||
-            !std::isfinite(x))
+        if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() ||
+            !IsEValueThreshold(x))
             return "--evalue takes a number above 0, not " + Quote(value);
         discover.evalueThreshold = x;
         return std::nullopt;
@@ -156,60 +156,6 @@ std::optional<std::string> ApplyDiscoverOption(Option option, const std::string&
         return std::nullopt;
     }
 }
-
-// The copy of standard input a discovery keeps in its output folder, made
-// before the discovery reads it; removed again when the discovery is refused
-// before writing anything, so that a refused command leaves no file behind.
-class DiscoveryInputCopy {
-public:
-    // The copy's path, or the exit status after the message saying why it cannot be made.
-    std::variant<std::string, int> Make(const std::string& folder, const std::string& bytes, std::ostream& err)
-    {
-        namespace fs = std::filesystem;
-        const std::string name = SavedInputName(StartsLikeGzip(bytes));
-        const std::string copy = (fs::path(folder) / name).string();
-        std::error_code ec;
-        if (HoldsBytes(copy, bytes))
-            return copy;
-        if (fs::exists(fs::symlink_status(copy, ec))) {
-            err << "kalvo: output folder " << Quote(folder) << " already holds " << Quote(name)
-                << ", the saved input of another discovery: name another folder with --output-dir\n";
-            return kExitRefused;
-        }
-        if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
-            err << "kalvo: output folder " << Quote(folder) << " is a file, not a folder\n";
-            return kExitRefused;
-        }
-        m_createdFolder = !fs::exists(folder, ec);
-        fs::create_directories(folder, ec);
-        if (ec) {
-            err << "kalvo: cannot create output folder " << Quote(folder) << ": " << ec.message() << "\n";
-            return kExitRefused;
-        }
-        if (auto problem = CreateWithBytes(copy, bytes)) {
-            err << "kalvo: cannot save standard input as " << Quote(copy) << ": " << *problem << "\n";
-            Remove(folder);
-            return kExitRefused;
-        }
-        m_copy = copy;
-        return copy;
-    }
-
-    void Remove(const std::string& folder)
-    {
-        std::error_code ec;
-        if (!m_copy.empty())
-            std::filesystem::remove(m_copy, ec);
-        if (m_createdFolder)
-            std::filesystem::remove(folder, ec);  // only when nothing else is in it
-        m_copy.clear();
-        m_createdFolder = false;
-    }
-
-private:
-    std::string m_copy;  // made by this command
-    bool m_createdFolder = false;
-};
 
 // "motif 1 of at most 3: restarts 5 of 24, 0:12 elapsed, about 0:40 left in this round" on
 // the progress line, redrawn at most five times a second and whenever a round's last restart ends.
@@ -251,7 +197,7 @@ private:
 
 // Runs the discovery and reports it: warnings and refusals on stderr, the summary on stdout.
 int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, bool fromStandardInput,
-             DiscoveryInputCopy& inputCopy, bool quiet, const CommandStreams& io)
+             OutputFolder& folder, bool quiet, const CommandStreams& io)
 {
     ProgressLine progressLine(io.err, io.errIsTerminal && !quiet);
     DiscoveryProgressText progressText(progressLine);
@@ -263,11 +209,12 @@ int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, b
                << settings.inputPath << (fromStandardInput ? "')" : "'") << " into '" << settings.outputDir
                << "', seed " << settings.seed << "\n" << std::flush;
     Discovery discovery;
-    const Outcome refusal = RunDiscovery(settings, options.force, discovery, progress);
+    const Outcome refusal = RunDiscovery(settings, options.force, folder, discovery, progress);
     progressLine.Clear();
-    // A discovery refused before it wrote anything has not taken in its settings.
-    if (refusal && discovery.settings.inputPath.empty())
-        inputCopy.Remove(settings.outputDir);
+    // A command refused before the discovery wrote anything leaves no file
+    // behind: not even the copy of standard input it saved.
+    if (refusal && !folder.Written())
+        folder.RemoveUnfinished();
     for (const std::string& warning : discovery.warnings)
         io.err << "kalvo: warning: " << warning << "\n";
     if (refusal) {
@@ -303,17 +250,17 @@ int KalvoDiscover(const std::vector<std::string>& words, const CommandStreams& i
     settings.outputDir = options.outputDir.value_or(DefaultDiscoverOutputDir(settings.inputPath));
     // Standard input is read once and kept in the folder, where the whole
     // discovery reads it and summary.json names it.
-    DiscoveryInputCopy inputCopy;
+    OutputFolder folder(settings.outputDir);
     if (fromStandardInput) {
         std::string bytes;
         if (auto status = TakeStandardInput(kDiscoverSyntax, io.in, io.err, bytes))
             return *status;
-        auto copy = inputCopy.Make(settings.outputDir, bytes, io.err);
-        if (const int* status = std::get_if<int>(&copy))
-            return *status;
-        settings.inputPath = std::get<std::string>(copy);
+        if (auto refusal = folder.SaveInput(bytes, StartsLikeGzip(bytes), settings.inputPath)) {
+            io.err << "kalvo: " << refusal->message << "\n";
+            return kExitRefused;
+        }
     }
-    return Discover(settings, options, fromStandardInput, inputCopy, parsed.quiet, io);
+    return Discover(settings, options, fromStandardInput, folder, parsed.quiet, io);
 }
 
 }  // namespace kalvo
