@@ -9,24 +9,6 @@
 namespace kalvo {
 namespace {
 
-// A refusal when the line just read shows the file is not text a FASTA reader
-// can take: a byte order mark of UTF-16 or UTF-32, a compressed format other
-// than gzip, or a NUL byte anywhere (binary data, or UTF-16 without its mark).
-Outcome CheckIsText(const LineReader& reader, const std::string& line, long long lineNumber, const std::string& path)
-{
-    if (lineNumber == 1) {
-        if (auto kind = ForeignTextKind(reader.FirstBytes()))
-            return Refusal{"sequence file '" + path + "' looks like " + *kind};
-    }
-    const std::size_t nul = line.find('\0');
-    if (nul == std::string::npos)
-        return std::nullopt;
-    const long long byte = reader.LineStart() + static_cast<long long>(nul) + 1;
-    return Refusal{"sequence file '" + path + "' holds a NUL byte (at byte " + std::to_string(byte) +
-                   (reader.IsGzip() ? " of its decompressed text" : "") +
-                   "): it looks like a binary file, not FASTA text"};
-}
-
 // Sequence lines holding blanks or tabs: they are read as they are, and the
 // user is told once per file.
 struct BlankLines {
@@ -57,7 +39,9 @@ struct BlankLines {
 Outcome CMotifSampler::ReadSequences()
 {
     // Read line by line: a large file is never held whole next to its sequences.
-    LineReader reader(m_inputPath);
+    // Binary data is refused at its first block: a device or a pipe of it
+    // (/dev/zero) holds no line end and would be read until memory runs out.
+    LineReader reader(m_inputPath, TextCheck::RefuseBinary);
     if (!reader.IsOpen())
         return Refusal{"cannot open sequence file '" + m_inputPath + "': " + DescribeOpenFailure(m_inputPath)};
 
@@ -78,11 +62,9 @@ Outcome CMotifSampler::ReadSequences()
     // belong to no sequence and are dropped.
     std::string line;
     long long lineNumber = 0;
-    Outcome notText;
     BlankLines blankLines;
     while (reader.Next(line)) {
-        if ((notText = CheckIsText(reader, line, ++lineNumber, m_inputPath)))
-            break;
+        ++lineNumber;
         if (line.find('>') != std::string::npos) {
             m_seqs.AddSequence(line);
             continue;
@@ -97,11 +79,14 @@ Outcome CMotifSampler::ReadSequences()
         m_seqs.AppendResidues(line);
         m_totalLength += static_cast<long long>(line.size());
     }
-    if (notText || reader.Failed()) {
+    if (reader.Failed()) {
         m_seqs.Clear();
         m_totalLength = 0;
-        if (notText)
-            return notText;
+        if (reader.Fault() == TextFault::ForeignText)
+            return Refusal{"sequence file '" + m_inputPath + "' " + reader.FaultText()};
+        if (reader.Fault() == TextFault::NulByte)
+            return Refusal{"sequence file '" + m_inputPath + "' " + reader.FaultText() +
+                           ": it looks like a binary file, not FASTA text"};
         if (reader.Fault() != TextFault::ReadError)
             return Refusal{"cannot read sequence file '" + m_inputPath + "': " + reader.FaultText()};
         return Refusal{"cannot open sequence file '" + m_inputPath + "': " + DescribeOpenFailure(m_inputPath)};

@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -74,7 +73,7 @@ std::string DescribeOpenFailure(const std::string& path)
     return "cannot be read";
 }
 
-LineReader::LineReader(const std::string& path) : m_source(path)
+LineReader::LineReader(const std::string& path, TextCheck check) : m_source(path, check)
 {
     if (m_source.IsOpen())
         m_buffer.resize(kReadChunk);
@@ -85,8 +84,6 @@ bool LineReader::Fill()
     m_bufferStart += static_cast<long long>(m_end);
     m_pos = 0;
     m_end = m_source.Read(m_buffer.data(), m_buffer.size());
-    if (m_end > 0 && m_firstBytes.size() < kForeignTextBytes)
-        m_firstBytes.append(m_buffer.data(), std::min(m_end, kForeignTextBytes - m_firstBytes.size()));
     return m_end > 0;
 }
 

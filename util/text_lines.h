@@ -22,11 +22,12 @@ std::string DescribeOpenFailure(const std::string& path);
 
 // Reads a file one line at a time with the line rules of SplitLines, so that
 // a large file is never held whole in memory next to what is made of it. A
-// gzip file gives the lines of its decompressed text (see TextSource).
+// gzip file gives the lines of its decompressed text (see TextSource), and
+// TextCheck::RefuseBinary ends a file that is not text with a fault.
 class LineReader {
 public:
     // Opens the file; see IsOpen. A folder, an empty name or a name holding a NUL byte does not open.
-    explicit LineReader(const std::string& path);
+    explicit LineReader(const std::string& path, TextCheck check = TextCheck::None);
 
     bool IsOpen() const { return m_source.IsOpen(); }
     // Replaces `line` with the next line; false at the end of the file or when reading fails.
@@ -40,8 +41,6 @@ public:
     bool IsGzip() const { return m_source.IsGzip(); }
     // 0-based position in the text of the first byte of the line Next gave last.
     long long LineStart() const { return m_lineStart; }
-    // The text's first bytes (up to kForeignTextBytes), for ForeignTextKind.
-    std::string_view FirstBytes() const { return m_firstBytes; }
 
 private:
     bool Fill();
@@ -52,7 +51,6 @@ private:
     std::size_t m_end = 0;
     long long m_bufferStart = 0;  // position in the text of m_buffer[0]
     long long m_lineStart = 0;
-    std::string m_firstBytes;
 };
 
 }  // namespace kalvo

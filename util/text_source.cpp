@@ -49,7 +49,7 @@ struct TextSource::Inflater {
     }
 };
 
-TextSource::TextSource(const std::string& path) : m_file(OpenForReading(path)) {}
+TextSource::TextSource(const std::string& path, TextCheck check) : m_file(OpenForReading(path)), m_check(check) {}
 
 TextSource::~TextSource() = default;
 
@@ -76,6 +76,42 @@ bool TextSource::FillInput()
 }
 
 std::size_t TextSource::Read(char* into, std::size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    const std::size_t count = ReadText(into, capacity);
+    return m_check == TextCheck::RefuseBinary ? CheckText(into, count) : count;
+}
+
+std::size_t TextSource::CheckText(const char* text, std::size_t count)
+{
+    if (m_fault != TextFault::None)
+        return count;
+    if (m_firstBytes.size() < kForeignTextBytes)
+        m_firstBytes.append(text, std::min(count, kForeignTextBytes - m_firstBytes.size()));
+    const auto* nul = static_cast<const char*>(std::memchr(text, '\0', count));
+    // The first bytes are judged once they are all there, or before a NUL byte
+    // is: UTF-16 and UTF-32 hold NUL bytes, and are named as what they are.
+    if (!m_firstChecked && (m_firstBytes.size() == kForeignTextBytes || count == 0 || nul != nullptr)) {
+        m_firstChecked = true;
+        if (auto kind = ForeignTextKind(m_firstBytes)) {
+            SetFault(TextFault::ForeignText, "looks like " + *kind);
+            return 0;
+        }
+    }
+    if (nul == nullptr) {
+        m_handedOn += static_cast<long long>(count);
+        return count;
+    }
+    // The bytes before the NUL are still handed on; the text ends there.
+    const auto before = static_cast<std::size_t>(nul - text);
+    m_handedOn += static_cast<long long>(before);
+    SetFault(TextFault::NulByte, "holds a NUL byte (at byte " + std::to_string(m_handedOn + 1) +
+                                     (IsGzip() ? " of its decompressed text" : "") + ")");
+    return before;
+}
+
+std::size_t TextSource::ReadText(char* into, std::size_t capacity)
 {
     if (!m_file || m_fault != TextFault::None || capacity == 0)
         return 0;

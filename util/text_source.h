@@ -25,16 +25,26 @@ enum class TextFault {
     GzipCorrupt,   // the gzip data does not decompress, or fails its checks
     GzipCutShort,  // the file ends inside a gzip member
     GzipTrailing,  // bytes that are not gzip data follow the last whole member
+    ForeignText,   // the first bytes show another encoding or a compression other than gzip
+    NulByte,       // the text holds a NUL byte: binary data, not text
+};
+
+// Whether a TextSource stops at the first sign that its text is not text.
+enum class TextCheck {
+    None,          // every byte is handed on
+    RefuseBinary,  // a foreign first few bytes (ForeignTextKind) or a NUL byte end the text with a fault
 };
 
 // Streams the text of a file without holding it whole. A file that starts with
 // the gzip magic bytes (1f 8b) is decompressed, whatever its name; members
 // written one after another (bgzip, `cat a.gz b.gz`) read as one text. The
 // first bytes decide, so pipes and other files that cannot seek work too.
+// With TextCheck::RefuseBinary a file that is not text ends at once, so a
+// device or a pipe of binary data (/dev/zero) is never read to its end.
 class TextSource {
 public:
     // Opens the file; see IsOpen. A folder, an empty name or a name holding a NUL byte does not open.
-    explicit TextSource(const std::string& path);
+    explicit TextSource(const std::string& path, TextCheck check = TextCheck::None);
     ~TextSource();
     TextSource(const TextSource&) = delete;
     TextSource& operator=(const TextSource&) = delete;
@@ -45,11 +55,16 @@ public:
     // The file is gzip; known once Read has been called.
     bool IsGzip() const { return m_inflater != nullptr; }
     TextFault Fault() const { return m_fault; }
-    // The fault in words for a message: "the gzip data is corrupt (invalid block type)".
+    // The fault in words for a message: "the gzip data is corrupt (invalid block type)". The text
+    // faults read after the file's name: "looks like UTF-16 text (...); save it as plain ASCII or
+    // UTF-8", "holds a NUL byte (at byte 7 of its decompressed text)".
     const std::string& FaultText() const { return m_faultText; }
 
 private:
     struct Inflater;  // zlib's state, kept out of this header
+    std::size_t ReadText(char* into, std::size_t capacity);
+    // Of `count` bytes just read, how many come before a sign that the text is not text.
+    std::size_t CheckText(const char* text, std::size_t count);
     bool FillInput();
     std::size_t Inflate(char* into, std::size_t capacity);
     void SetFault(TextFault fault, std::string text);
@@ -63,6 +78,10 @@ private:
     bool m_endOfFile = false;
     TextFault m_fault = TextFault::None;
     std::string m_faultText;
+    TextCheck m_check = TextCheck::None;
+    long long m_handedOn = 0;   // bytes of text given to the reader so far
+    std::string m_firstBytes;   // up to kForeignTextBytes, for the check
+    bool m_firstChecked = false;
 };
 
 // What the first bytes of a text look like, and what to do, when they show it is

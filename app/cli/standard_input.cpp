@@ -4,9 +4,30 @@
 #include <filesystem>
 
 #include "app/cli/exit_status.h"
+#include "util/text_source.h"
 
 namespace kalvo {
 namespace fs = std::filesystem;
+namespace {
+
+// Why standard input, read up to the last `got` bytes of `bytes`, is not text
+// a FASTA reader can take. Gzip data is judged by its text when it is read.
+std::optional<std::string> NotTextProblem(const std::string& bytes, std::size_t got)
+{
+    if (StartsLikeGzip(bytes))
+        return std::nullopt;
+    if (bytes.size() == got) {
+        if (auto kind = ForeignTextKind(std::string_view(bytes).substr(0, kForeignTextBytes)))
+            return "standard input looks like " + *kind;
+    }
+    const std::size_t nul = bytes.find('\0', bytes.size() - got);
+    if (nul == std::string::npos)
+        return std::nullopt;
+    return "standard input holds a NUL byte (at byte " + std::to_string(nul + 1) +
+           "): it looks like a binary file, not FASTA text";
+}
+
+}  // namespace
 
 std::optional<std::string> ReadStandardInput(const StandardInput& in, std::string& bytes)
 {
@@ -14,8 +35,13 @@ std::optional<std::string> ReadStandardInput(const StandardInput& in, std::strin
     if (!in.stream)
         return "standard input is empty: pipe a FASTA file into kalvo, or name the file";
     char buffer[1 << 16];
-    while (in.stream->read(buffer, sizeof buffer) || in.stream->gcount() > 0)
-        bytes.append(buffer, static_cast<std::size_t>(in.stream->gcount()));
+    while (in.stream->read(buffer, sizeof buffer) || in.stream->gcount() > 0) {
+        const auto got = static_cast<std::size_t>(in.stream->gcount());
+        bytes.append(buffer, got);
+        // Binary data is refused as it comes: a pipe of it may never end.
+        if (auto problem = NotTextProblem(bytes, got))
+            return problem;
+    }
     if (in.stream->bad())
         return "cannot read standard input";
     if (bytes.empty())

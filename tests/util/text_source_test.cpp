@@ -194,5 +194,34 @@ TEST(ForeignText, ByteOrderMarksAndOtherCompressionsAreNamedAndTextIsNot)
         EXPECT_FALSE(ForeignTextKind(text)) << text;
 }
 
+TEST(NonText, RefusedAtTheFirstSignOnlyWhenAskedWithTheTextBeforeItStillHandedOn)
+{
+    using namespace std::string_literals;
+    TempDir dir;
+    auto lines = [](const std::string& path, TextCheck check, std::string& faultText) {
+        LineReader reader(path, check);
+        std::vector<std::string> read;
+        std::string line;
+        while (reader.Next(line))
+            read.push_back(line);
+        faultText = reader.FaultText();
+        return read;
+    };
+    std::string fault;
+    const std::string nul = dir.Write("nul.fa", ">s\nACGT\nAC\0GT\n>t\n"s);
+    EXPECT_EQ(lines(nul, TextCheck::RefuseBinary, fault), (std::vector<std::string>{">s", "ACGT"}));
+    EXPECT_EQ(fault, "holds a NUL byte (at byte 11)");
+    EXPECT_EQ(lines(nul, TextCheck::None, fault).size(), 4u);
+    EXPECT_EQ(fault, "");
+    // A device that never ends, and never holds a line end, ends at once.
+    EXPECT_TRUE(lines("/dev/zero", TextCheck::RefuseBinary, fault).empty());
+    EXPECT_EQ(fault, "holds a NUL byte (at byte 1)");
+    // UTF-16 holds NUL bytes, but is named as what it is; a UTF-8 mark is text.
+    EXPECT_TRUE(lines(dir.Write("wide.fa", "\xff\xfe>\0s\0"s), TextCheck::RefuseBinary, fault).empty());
+    EXPECT_EQ(fault, "looks like UTF-16 text (it starts with a byte order mark); save it as plain ASCII or UTF-8");
+    EXPECT_EQ(lines(dir.Write("utf8.fa", "\xef\xbb\xbf>s\n"s), TextCheck::RefuseBinary, fault).size(), 1u);
+    EXPECT_EQ(fault, "");
+}
+
 }  // namespace
 }  // namespace kalvo
