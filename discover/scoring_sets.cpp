@@ -2,6 +2,8 @@
 #include "discover/scoring_sets.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
 
 #include "discover/motif_scan.h"
 #include "discover/shuffle.h"
@@ -9,23 +11,56 @@
 
 namespace kalvo {
 
+namespace {
+
+// The UTF-8 byte order mark some editors put before the first line.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// Reads U as T, and says how many there were: RNA holds the same motifs, and
+// the restarts read only A, C, G and T as bases.
+std::optional<std::string> ReadUracilAsThymine(std::vector<std::string>& sequences, const std::string& path)
+{
+    long long uracils = 0;
+    for (std::string& sequence : sequences) {
+        for (char& letter : sequence) {
+            if (letter == 'U') {
+                letter = 'T';
+                ++uracils;
+            }
+        }
+    }
+    if (uracils == 0)
+        return std::nullopt;
+    return "sequence file '" + path + "': " + std::to_string(uracils) +
+           " U read as T (RNA is searched as DNA; motifs and sites are written with T)";
+}
+
+}  // namespace
+
 Outcome ReadSequenceTexts(const std::string& path, SequenceTexts& set)
 {
     CMotifSampler reader;
     reader.m_inputPath = path;
-    reader.m_width = 1;
+    // Width 0 fits every sequence, an empty one too: the discovery checks the
+    // lengths against its own widths, and names them.
+    reader.m_width = 0;
     if (auto refusal = reader.ReadSequences())
         return refusal;
     set.warnings = std::move(reader.m_warnings);
     set.headers.reserve(reader.m_seqs.size());
     set.sequences.reserve(reader.m_seqs.size());
     for (std::size_t s = 0; s < reader.m_seqs.size(); ++s) {
-        set.headers.emplace_back(reader.m_seqs.Header(s));
+        std::string_view header = reader.m_seqs.Header(s);
+        if (header.starts_with(kUtf8Mark))
+            header.remove_prefix(kUtf8Mark.size());
+        set.headers.emplace_back(header);
         set.sequences.emplace_back(reader.m_seqs[s]);
     }
     set.residues = reader.m_totalLength;
     for (const std::string& header : set.headers)
         set.names.push_back(!header.empty() && header.front() == '>' ? header.substr(1) : header);
+    if (auto warning = ReadUracilAsThymine(set.sequences, path))
+        set.warnings.push_back(std::move(*warning));
     return std::nullopt;
 }
 

@@ -25,6 +25,10 @@ struct SequenceTexts {
     std::vector<std::string> warnings;  // what was read loosely
 };
 
+// Reads a discovery's input as every run reads a sequence file, and then as
+// a discovery must: a UTF-8 byte order mark before a header is no part of the
+// name, and U is read as T (RNA), with a warning that counts them. Sequences
+// may be empty or short here; the checks of a discovery name its widths.
 Outcome ReadSequenceTexts(const std::string& path, SequenceTexts& set);
 
 // Copies of every target, shuffled with their dinucleotides kept: at least as

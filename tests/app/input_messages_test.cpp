@@ -89,5 +89,38 @@ TEST(BinaryInput, ADeviceOrAPipeOfNulBytesIsRefusedAtItsFirstBlock)
     }
 }
 
+TEST(DiscoveryInput, RnaIsReadAsDnaAndAUtf8ByteOrderMarkIsSkipped)
+{
+    const TempDir dir;
+    std::string rna = MakeSet(45, 120, true, 5).fasta;
+    long long uracils = 0;
+    for (char& letter : rna) {
+        if (letter == 'T') {
+            letter = uracils % 2 == 0 ? 'U' : 'u';
+            ++uracils;
+        }
+    }
+    const std::string fasta = dir.Write("rna.fa", "\xef\xbb\xbf" + rna);
+    const std::string out = (dir.path() / "found").string();
+    const Invocation discover = Kalvo({"discover", fasta, "-w", "10", "--restarts", "2", "-n", "100", "--motifs",
+                                       "1", "-o", out, "-q"});
+    ASSERT_EQ(discover.status, 0) << discover.err;
+    EXPECT_THAT(discover.err, HasSubstr("kalvo: warning: sequence file '" + fasta + "': " +
+                                        std::to_string(uracils) + " U read as T"));
+    EXPECT_THAT(discover.out, HasSubstr("GACGTC"));
+    // The restarts read DNA, and no file names the first sequence with the mark.
+    const std::string round = ReadBytes(out + "/runs/round1.fa");
+    EXPECT_EQ(round.substr(0, 3), ">s0");
+    EXPECT_EQ(round.find('U'), std::string::npos);
+    for (const auto& entry : fs::recursive_directory_iterator(out))
+        if (entry.is_regular_file())
+            EXPECT_EQ(ReadBytes(entry.path().string()).find("\xef\xbb\xbf"), std::string::npos) << entry.path();
+
+    // DNA says nothing of U.
+    const Invocation dna = Kalvo({"discover", dir.Write("dna.fa", MakeSet(45, 120, true, 5).fasta), "-w", "10",
+                                  "--restarts", "1", "-n", "20", "--motifs", "1", "-o", out + "2", "-q"});
+    EXPECT_THAT(dna.err, Not(HasSubstr("read as T")));
+}
+
 }  // namespace
 }  // namespace kalvo::testing
