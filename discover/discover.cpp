@@ -10,6 +10,7 @@
 #include "discover/candidates.h"
 #include "discover/discover_limits.h"
 #include "discover/discovery_files.h"
+#include "discover/input_checks.h"
 #include "discover/restarts.h"
 #include "discover/scoring_sets.h"
 #include "discover/shuffle.h"
@@ -50,7 +51,9 @@ public:
 
 private:
     Outcome CheckCounts() const;
-    Outcome CheckWidths(const SequenceTexts& targets) const;
+    // The widths against the sequences the restarts sample and the controls,
+    // and the sets against the E-value threshold, before anything is written.
+    Outcome CheckSets() const;
     // The user's control file, or shuffled copies of the targets.
     Outcome ReadControls(const SequenceTexts& targets, SequenceTexts& controls);
     // What the discovery records of its inputs, and the size of its rounds for the progress display.
@@ -84,15 +87,17 @@ Outcome DiscoveryRun::Prepare(bool force)
     if (auto refusal = ReadSequenceTexts(m_settings.inputPath, targets))
         return refusal;
     m_discovery.warnings = targets.warnings;
-    if (auto refusal = CheckWidths(targets))
+    if (auto refusal = CheckResidues(targets, m_settings.inputPath, m_settings.widths))
         return refusal;
     SequenceTexts controls;
     if (auto refusal = ReadControls(targets, controls))
         return refusal;
-    if (auto refusal = m_folder.Claim(m_settings.inputPath, m_settings.controlPath, force))
-        return refusal;
     m_sets = MakeScoringSets(std::move(targets), controls.sequences, m_settings.controlPath.has_value(),
                              m_settings.bothStrands, static_cast<std::uint64_t>(m_settings.seed) * 2);
+    if (auto refusal = CheckSets())
+        return refusal;
+    if (auto refusal = m_folder.Claim(m_settings.inputPath, m_settings.controlPath, force))
+        return refusal;
     RecordInputs(controls.residues);
     return std::nullopt;
 }
@@ -101,24 +106,26 @@ Outcome DiscoveryRun::CheckCounts() const
 {
     if (m_settings.widths.empty())
         return Refusal{"no motif width to try"};
+    for (int width : m_settings.widths) {
+        if (width < kDiscoverWidths.least)
+            return Refusal{"motif width " + std::to_string(width) + " is too small: a motif needs at least " +
+                           std::to_string(kDiscoverWidths.least) + " columns"};
+    }
     if (m_settings.restarts < 1 || m_settings.motifs < 1)
         return Refusal{"a discovery needs at least one restart and one motif"};
     return std::nullopt;
 }
 
-Outcome DiscoveryRun::CheckWidths(const SequenceTexts& targets) const
+Outcome DiscoveryRun::CheckSets() const
 {
-    std::size_t longest = 0;
-    for (const std::string& sequence : targets.sequences)
-        longest = std::max(longest, sequence.size());
-    for (int width : m_settings.widths) {
-        if (width < kDiscoverWidths.least)
-            return Refusal{"motif width " + std::to_string(width) + " is too small: a motif needs at least " +
-                           std::to_string(kDiscoverWidths.least) + " columns"};
-        if (static_cast<std::size_t>(width) > longest)
-            return Refusal{"motif width " + std::to_string(width) + " is above the length of every sequence in '" +
-                           m_settings.inputPath + "' (the longest has " + std::to_string(longest) + ")"};
-    }
+    if (auto refusal = CheckSampledWidths(m_sets, m_settings.widths, m_settings.inputPath))
+        return refusal;
+    const int firstRoundTests = m_settings.restarts * static_cast<int>(m_settings.widths.size()) * kFormsTested;
+    if (auto refusal = CheckCanBeSignificant(m_sets, firstRoundTests, m_settings.evalueThreshold,
+                                             m_settings.controlPath))
+        return refusal;
+    if (m_settings.controlPath)
+        return CheckControlWidths(m_sets, m_settings.widths, *m_settings.controlPath);
     return std::nullopt;
 }
 
@@ -128,6 +135,8 @@ Outcome DiscoveryRun::ReadControls(const SequenceTexts& targets, SequenceTexts& 
         if (auto refusal = ReadSequenceTexts(*m_settings.controlPath, controls))
             return Refusal{"control set: " + refusal->message};
         m_discovery.warnings.insert(m_discovery.warnings.end(), controls.warnings.begin(), controls.warnings.end());
+        if (auto refusal = CheckResidues(controls, *m_settings.controlPath, m_settings.widths))
+            return Refusal{"control set: " + refusal->message};
         m_discovery.controlSource = *m_settings.controlPath;
         return std::nullopt;
     }

@@ -122,5 +122,110 @@ TEST(DiscoveryInput, RnaIsReadAsDnaAndAUtf8ByteOrderMarkIsSkipped)
     EXPECT_THAT(dna.err, Not(HasSubstr("read as T")));
 }
 
+TEST(DiscoveryInput, SetsWhereNoMotifCouldBeSignificantAreRefusedWithWhatItTakes)
+{
+    const TempDir dir;
+    const std::string out = (dir.path() / "out").string();
+    auto discover = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "discover");
+        for (const char* word : {"-o", out.c_str(), "-q"})
+            args.emplace_back(word);
+        const Invocation invocation = Kalvo(args);
+        EXPECT_FALSE(fs::exists(out)) << invocation.err;
+        return invocation;
+    };
+    // Shuffled controls: 120 motifs tested (3 widths, 8 restarts, 5 forms); even a motif in
+    // every target and no control has a p-value of 1/11 with one target, 1/231 with two.
+    const Invocation one = discover({dir.Write("one.fa", ">a\n" + RandomSequence(300, 1) + "\n")});
+    EXPECT_EQ(one.status, 1);
+    EXPECT_THAT(one.err, HasSubstr("one sequence cannot make a motif significant: give at least 3 sequences"));
+    const Invocation two = discover({dir.Write("two.fa", ">a\n" + RandomSequence(300, 1) + "\n>b\n" +
+                                                             RandomSequence(300, 2) + "\n")});
+    EXPECT_THAT(two.err, HasSubstr("2 sequences cannot make a motif significant: give at least 3 sequences"));
+    // Fewer motifs tested need fewer sequences.
+    const Invocation fewer = discover({dir.Write("one.fa", ">a\n" + RandomSequence(300, 1) + "\n"), "-w", "8",
+                                       "--restarts", "1"});
+    EXPECT_THAT(fewer.err, HasSubstr("give at least 2 sequences"));
+
+    // A control of one short sequence: with 18 targets, 4 control sequences are the least
+    // that could give E <= 0.05 (1/C(22,4) times 120 tests).
+    const std::string targets = dir.Write("targets.fa", MakeSet(18, 100, true, 3).fasta);
+    const std::string shortControl = dir.Write("short.fa", ">c\nACGTACGTAC\n");
+    const Invocation control = discover({targets, "--control", shortControl});
+    EXPECT_EQ(control.status, 1);
+    EXPECT_THAT(control.err, HasSubstr("control set '" + shortControl + "' holds 1 sequence (10 residues): too few "
+                                       "to test a motif (at least 4 control sequences"));
+    // With 45 targets a third is held out, and so is half of the controls: one control leaves
+    // none to test on. 15 test targets need 4 test controls, so 8 in the file.
+    const std::string many = dir.Write("many.fa", MakeSet(45, 100, true, 3).fasta);
+    const std::string oneControl = dir.Write("c1.fa", ">c\n" + RandomSequence(200, 4) + "\n");
+    const Invocation heldOut = discover({many, "--control", oneControl});
+    EXPECT_THAT(heldOut.err, HasSubstr("control set '" + oneControl + "' holds 1 sequence (200 residues): too few "
+                                       "to test a motif (at least 8 control sequences"));
+    EXPECT_THAT(heldOut.err, HasSubstr("half"));
+}
+
+TEST(DiscoveryInput, FilesWithoutResiduesNameTheirCauseTheFileAndTheWidths)
+{
+    const TempDir dir;
+    const std::string out = (dir.path() / "out").string();
+    const std::string targets = dir.Write("targets.fa", MakeSet(18, 100, true, 3).fasta);
+    auto refusal = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "discover");
+        for (const char* word : {"-o", out.c_str(), "-q"})
+            args.emplace_back(word);
+        const Invocation invocation = Kalvo(args);
+        EXPECT_EQ(invocation.status, 1);
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_THAT(invocation.err, Not(HasSubstr("width 1 ")));
+        return invocation.err;
+    };
+    // Old Mac line ends: the whole file is one line, and that line is a header.
+    const std::string mac = dir.Write("mac.fa", ">a\r" + RandomSequence(100, 1) + "\r>b\r" + RandomSequence(100, 2) + "\r");
+    const std::string crOnly = refusal({mac, "-w", "12"});
+    EXPECT_THAT(crOnly, HasSubstr("sequence file '" + mac + "' ends its lines with CR alone"));
+    EXPECT_THAT(crOnly, HasSubstr("width 12"));
+    const std::string headers = dir.Write("headers.fa", ">a\n>b\n>c\n");
+    const std::string onlyHeaders = refusal({headers, "--widths", "8,12"});
+    EXPECT_THAT(onlyHeaders, HasSubstr("sequence file '" + headers + "' holds 3 '>' header lines and no residues"));
+    EXPECT_THAT(onlyHeaders, HasSubstr("widths 8 and 12"));
+    const std::string empty = dir.Write("empty.fa", ">c1\n\n>c2\n\n");
+    const std::string emptyControl = refusal({targets, "--control", empty, "-w", "12"});
+    EXPECT_THAT(emptyControl, HasSubstr("control set: sequence file '" + empty + "' holds 2 '>' header lines and no "
+                                        "residues"));
+    EXPECT_THAT(emptyControl, HasSubstr("width 12"));
+    // A control whose every sequence is shorter than a width cannot test a motif that wide.
+    std::string shortControls;
+    for (int c = 0; c < 50; ++c)
+        shortControls += ">c" + std::to_string(c) + "\n" + RandomSequence(10, static_cast<unsigned>(c)) + "\n";
+    const std::string tooShort = dir.Write("short.fa", shortControls);
+    EXPECT_THAT(refusal({targets, "--control", tooShort, "--widths", "8,12"}),
+                HasSubstr("control set '" + tooShort + "' has no sequence as long as the motif width 12"));
+}
+
+TEST(DiscoveryInput, AWidthThatFitsNoSampledSequenceIsRefusedUpFrontNamingTheUsersFile)
+{
+    // 60 sequences: those the hold-out keeps for testing are long, those the restarts sample short.
+    SequenceTexts texts;
+    texts.sequences.resize(60);
+    for (std::size_t s = 0; s < texts.sequences.size(); ++s)
+        texts.sequences[s] = RandomSequence(30, static_cast<unsigned>(s));
+    const TargetSplit split = SplitTargets(texts, 2);  // the split of --seed 1
+    for (int s : split.test)
+        texts.sequences[static_cast<std::size_t>(s)] = RandomSequence(100, static_cast<unsigned>(s));
+    std::string fasta;
+    for (std::size_t s = 0; s < texts.sequences.size(); ++s)
+        fasta += ">s" + std::to_string(s) + "\n" + texts.sequences[s] + "\n";
+    const TempDir dir;
+    const std::string input = dir.Write("in.fa", fasta);
+    const std::string out = (dir.path() / "out").string();
+    const Invocation discover = Kalvo({"discover", input, "-w", "50", "--seed", "1", "-o", out, "-q"});
+    EXPECT_EQ(discover.status, 1);
+    EXPECT_THAT(discover.err, HasSubstr("motif width 50 is above the length of every sequence the restarts sample "
+                                        "from '" + input + "'"));
+    EXPECT_THAT(discover.err, Not(HasSubstr("round1.fa")));
+    EXPECT_FALSE(fs::exists(out));
+}
+
 }  // namespace
 }  // namespace kalvo::testing
