@@ -231,6 +231,24 @@ std::optional<std::string> WriteParamsClash(const FindSettings& settings, const 
     return std::nullopt;
 }
 
+// The refusal when the report file is a file the runs read: the report would be appended to it.
+// Told here in the words of find's options, before anything is read or written.
+std::optional<std::string> ReportIsAnInput(const FindSettings& settings, const std::string& fasta)
+{
+    const std::string report = settings.output.value_or(DefaultOutput(fasta));
+    const std::pair<std::string, std::string> inputs[] = {{fasta, "the sequence file"},
+                                                          {settings.background.value_or(""), "the background file"}};
+    for (const auto& [path, named] : inputs) {
+        if (path.empty() || !SameFile(report, path))
+            continue;
+        std::string clash = "the report file " + Quote(report) + " is " + named;
+        if (path != report)
+            clash.append(" ").append(Quote(path));
+        return clash + "; the report would be appended to it: name another with --output";
+    }
+    return std::nullopt;
+}
+
 // What the runs of one find read: their FASTA file and parameter text, and the files made for them.
 struct FindJob {
     std::string input;             // the FASTA file the runs read
@@ -263,6 +281,12 @@ std::optional<int> PrepareFind(FindSettings& settings, const ExtraOutputs& extra
         return UsageError(io.err, kFindSyntax, "the FASTA file name must be one line, not " + Quote(job.input));
     if (!settings.width)
         return UsageError(io.err, kFindSyntax, "find needs --width W, the motif width");
+    if (job.input != kStandardInputOperand) {
+        if (auto clash = ReportIsAnInput(settings, job.input)) {
+            io.err << "kalvo: " << *clash << "\n";
+            return kExitRefused;
+        }
+    }
     // Standard input is read once and saved beside the report, so that
     // every run, and every later `kalvo run` of its parameters, reads the same file.
     std::string inputBytes;

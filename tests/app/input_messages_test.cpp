@@ -227,5 +227,17 @@ TEST(DiscoveryInput, AWidthThatFitsNoSampledSequenceIsRefusedUpFrontNamingTheUse
     EXPECT_FALSE(fs::exists(out));
 }
 
+TEST(FindInput, AReportFileThatIsTheSequenceFileIsNamedAsSuch)
+{
+    const TinyInputs inputs;
+    const std::string fasta = inputs.dir().File("seqs.fa");
+    const std::string before = ReadBytes(fasta);
+    const Invocation find = Kalvo({"find", fasta, "-w", "6", "-n", "8", "-o", fasta, "--seed", "1", "-q"});
+    EXPECT_EQ(find.status, 1);
+    EXPECT_THAT(find.err, HasSubstr("the report file '" + fasta + "' is the sequence file"));
+    EXPECT_THAT(find.err, Not(HasSubstr("parameter file ''")));
+    EXPECT_EQ(ReadBytes(fasta), before);
+}
+
 }  // namespace
 }  // namespace kalvo::testing
