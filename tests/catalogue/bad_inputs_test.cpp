@@ -244,6 +244,11 @@ const BadInput kCatalogue[] = {
          return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 1,
                         "sequence file '" + fa + "' holds a NUL byte (at byte 1): it looks like a binary file, not FASTA text"};
      }},
+    {"SequenceFileIsADeviceOfNulBytes", [](Scene& s) {
+         // Never a line end: refused at its first block, not read until memory runs out.
+         return Outcome{{"run", Params(s, "-i\n/dev/zero\n")}, 1,
+                        "sequence file '/dev/zero' holds a NUL byte (at byte 1): it looks like a binary file, not FASTA text"};
+     }},
     {"SequenceLinesWithoutAHeader", [](Scene& s) {
          const std::string fa = s.Write("noheader.fa", "ACGTACGTACGT\nACGTACGT\n");
          return Outcome{{"run", Params(s, "-i\n" + fa + "\n")}, 1, "holds no sequence: no line holds a '>' header"};
