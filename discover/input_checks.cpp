@@ -43,7 +43,8 @@ std::pair<int, int> ShuffledTestCounts(int targets)
     return {tested, tested * ControlCopies(static_cast<std::size_t>(targets))};
 }
 
-// The least number of targets whose shuffled controls could give a significant motif; 0 beyond kMostSuggested.
+// The least number of targets whose shuffled controls could give a significant
+// motif (above 1000 only to the next power of two); 0 beyond kMostSuggested.
 int LeastTargets(int from, int tests, double log10Threshold)
 {
     for (int targets = from; targets <= kMostSuggested; targets = targets < 1000 ? targets + 1 : targets * 2) {
