@@ -112,9 +112,10 @@ TEST(DiscoveryInput, RnaIsReadAsDnaAndAUtf8ByteOrderMarkIsSkipped)
     const std::string round = ReadBytes(out + "/runs/round1.fa");
     EXPECT_EQ(round.substr(0, 3), ">s0");
     EXPECT_EQ(round.find('U'), std::string::npos);
-    for (const auto& entry : fs::recursive_directory_iterator(out))
-        if (entry.is_regular_file())
-            EXPECT_EQ(ReadBytes(entry.path().string()).find("\xef\xbb\xbf"), std::string::npos) << entry.path();
+    for (const auto& entry : fs::recursive_directory_iterator(out)) {
+        const std::string bytes = entry.is_regular_file() ? ReadBytes(entry.path().string()) : "";
+        EXPECT_EQ(bytes.find("\xef\xbb\xbf"), std::string::npos) << entry.path();
+    }
 
     // DNA says nothing of U.
     const Invocation dna = Kalvo({"discover", dir.Write("dna.fa", MakeSet(45, 120, true, 5).fasta), "-w", "10",
