@@ -38,9 +38,10 @@ const std::string_view kParameterFileHelp =
     "  -o PATH    report file; every run appends one block to it (required)\n"
     "  -b PATH    background file (default: computed from the sequences)\n"
     "  -w W       motif width, at least 1 (required)\n"
-    "  -n N       number of iterations (default 0); the best state is kept after\n"
-    "             the first quarter\n"
-    "  -m M       correlated-position moves per iteration (default 3)\n"
+    "  -n N       number of iterations, at most 1000000 (default 0); the best\n"
+    "             state is kept after the first quarter\n"
+    "  -m M       correlated-position moves per iteration, at most 1000000 when\n"
+    "             -c is 2 or more (default 3)\n"
     "  -c C       2 or more models pairs of dependent motif columns; 1 or less\n"
     "             does not (default 2)\n"
     "  -e         exactly one site per sequence (default: any number of sites)\n"
@@ -51,7 +52,8 @@ const std::string_view kParameterFileHelp =
     "  -k         no site may start in a low-complexity 12-base window (default:\n"
     "             off)\n"
     "  -N COUNT   runs of this file for `repeat` (required there) and `batch`\n"
-    "             (default 1); the last \"-N\" wins; `run` ignores it\n"
+    "             (default 1), at most 1000000; the last \"-N\" wins; `run`\n"
+    "             ignores it\n"
     "Paths are relative to the working directory. Other lines are ignored.\n";
 
 const std::string_view kBatchOutputHelp =
