@@ -272,6 +272,19 @@ std::optional<int> PrepareFind(FindSettings& settings, const ExtraOutputs& extra
         return UsageError(io.err, kFindSyntax, "the FASTA file name must be one line, not " + Quote(job.input));
     if (!settings.width)
         return UsageError(io.err, kFindSyntax, "find needs --width W, the motif width");
+    // The format files and the copy of standard input are named after the
+    // report and written beside it: a report that is a device, a pipe or a
+    // folder has no such place, so nothing is read, written or run.
+    const std::string report = settings.output.value_or(DefaultOutput(job.input));
+    if (const auto kind = SpecialFileKind(CreationTarget(report))) {
+        const std::string problem = " beside the report, and the report " + Quote(report) + " is " + *kind;
+        if (!extras.formats.empty())
+            return UsageError(io.err, kFindSyntax,
+                              "--formats writes its files" + problem + "; give -o a regular file, or leave out --formats");
+        if (job.input == kStandardInputOperand)
+            return UsageError(io.err, kFindSyntax,
+                              "standard input is saved" + problem + "; give -o a regular file, or a FASTA file for -");
+    }
     // Standard input is read once and saved beside the report, so that
     // every run, and every later `kalvo run` of its parameters, reads the same file.
     std::string inputBytes;

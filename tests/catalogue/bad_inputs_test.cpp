@@ -93,7 +93,7 @@ const BadInput kCatalogue[] = {
     {"ZeroJobs", [](Scene& s) { return Outcome{{"repeat", s.Params(), "--jobs", "0"}, 2, "--jobs takes a whole number"}; }},
     {"FindWithoutWidth", [](Scene& s) { return Outcome{{"find", s.fasta}, 2, "find needs --width W"}; }},
     {"FindWidthZero", [](Scene& s) { return Outcome{{"find", s.fasta, "--width", "0"}, 2, "--width takes a whole number of at least 1"}; }},
-    // Counts that would keep the runs going for months stop find before it reads anything.
+    // Counts that would keep the runs going for months, and format files beside a device, stop find before it reads anything.
     {"FindMovesAbsurd", [](Scene& s) {
          return Outcome{{"find", s.fasta, "--width", "6", "--output", s.out, "--moves", "2147483647"}, 2,
                         "--moves takes a whole number from 0 to 1000000, not '2147483647'"};
@@ -105,6 +105,10 @@ const BadInput kCatalogue[] = {
     {"FindRepeatsAbsurd", [](Scene& s) {
          return Outcome{{"find", s.fasta, "--width", "6", "--output", s.out, "--repeats", "2000000000"}, 2,
                         "--repeats takes a whole number from 1 to 1000000, not '2000000000'"};
+     }},
+    {"FindFormatsBesideADevice", [](Scene& s) {
+         return Outcome{{"find", s.fasta, "--width", "6", "--output", "/dev/null", "--formats", "json"}, 2,
+                        "--formats writes its files beside the report, and the report '/dev/null' is a character device"};
      }},
 
     // The parameter file.
