@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -129,6 +130,44 @@ TEST(DiscoverCommand, StandardInputIsKeptInTheFolderThatRepeatsTheDiscovery)
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(ReadBytes("stdin.kalvo/sites.tsv"), sites);
     EXPECT_EQ(ReadBytes("stdin.kalvo/input.fa"), sequences);
+}
+
+TEST(DiscoverCommand, AWidthGivenTwiceIsSearchedOnceAndEveryListedRestartRepeatsInAShell)
+{
+    // Restarts of a width given twice would share their files: the later
+    // reports would replace the earlier ones, and summary.json's seeds would repeat nothing.
+    const TempDir dir;
+    const std::string fasta = dir.Write("planted.fa", MakeSet(45, 120, true, 5).fasta);
+    const std::vector<std::vector<std::string>> spellings = {{"--widths", "10,12,10"},
+                                                             {"-w", "12", "-w", "10", "--widths", "12"}};
+    for (const std::vector<std::string>& widths : spellings) {
+        SCOPED_TRACE(widths.front());
+        const fs::path out = dir.path() / ("found" + std::to_string(widths.size()));
+        std::vector<std::string> args = {"discover", fasta, "--restarts", "2", "-n", "50", "--motifs", "1",
+                                         "-o", out.string(), "-j", "2"};
+        args.insert(args.end(), widths.begin(), widths.end());
+        const Invocation discover = Kalvo(args);
+        ASSERT_EQ(discover.status, 0) << discover.err;
+        const int repeated = widths.size() == 2 ? 10 : 12;
+        EXPECT_THAT(discover.err, HasSubstr("kalvo: warning: width " + std::to_string(repeated) +
+                                            " is given more than once; it is searched once\n"));
+        const auto summary = nlohmann::json::parse(ReadBytes((out / "summary.json").string()));
+        EXPECT_EQ(summary["parameters"]["widths"],
+                  nlohmann::json(widths.size() == 2 ? std::vector<int>{10, 12} : std::vector<int>{12, 10}));
+        EXPECT_THAT(summary["command"].get<std::string>(), HasSubstr(widths.size() == 2 ? " --widths 10,12 " : " --widths 12,10 "));
+        ASSERT_EQ(summary["restarts"].size(), 4u);
+        std::set<std::string> reports;
+        for (const auto& restart : summary["restarts"]) {
+            const std::string report = (out / restart["report_file"].get<std::string>()).string();
+            reports.insert(report);
+            const std::string block = ReadBytes(report);
+            EXPECT_EQ(CountReports(block), 1) << report;
+            const ShellResult run = InShell(restart["repeat"].get<std::string>(), out);
+            EXPECT_EQ(run.status, 0) << run.output;
+            EXPECT_EQ(ReadBytes(report), block + block) << restart["repeat"];
+        }
+        EXPECT_EQ(reports.size(), 4u);
+    }
 }
 
 TEST(DiscoverCommand, PrintedAndStoredCommandsRunInAShellWhenNamesStartWithADash)
