@@ -127,7 +127,7 @@ struct BatchItem {
 };
 
 // Walks a plan's entries in batch order without listing them all first: a
-// step may stand for two billion runs.
+// step may stand for a million runs, and a list of steps for many more.
 class ItemCursor {
 public:
     explicit ItemCursor(const BatchPlan& plan) : m_plan(plan) {}

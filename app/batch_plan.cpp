@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <new>
 
+#include "model/parameter_limits.h"
 #include "model/run_state.h"
 #include "util/file_identity.h"
 #include "util/number_text.h"
@@ -57,6 +58,18 @@ void NoteParameterInputs(BatchPlan& plan, const std::string& path, const std::st
         plan.inputs.emplace_back(reader.m_backgroundPath, "the background file \"-b\" " +
                                                               QuotedPath(reader.m_backgroundPath) + " of parameter file " +
                                                               QuotedPath(path));
+}
+
+// A repeat count above the bound is refused before any of its runs: two
+// billion of them would append reports for months.
+bool RefusedRunCount(BatchPlan& plan, const std::string& parameterFile, int count)
+{
+    if (count <= kMostRuns)
+        return false;
+    plan.steps.push_back(RefusedStep(parameterFile, "parameter file " + QuotedPath(parameterFile) +
+                                                        ": runs \"-N\" must be at most " + std::to_string(kMostRuns) +
+                                                        " (\"-N\" gives " + std::to_string(count) + ")"));
+    return true;
 }
 
 void AddRuns(BatchPlan& plan, const std::string& parameterFile, int runs,
@@ -125,7 +138,8 @@ BatchPlan PlanRepeatedRun(const std::string& parameterFile, std::uint32_t baseSe
         plan.needsRunCount = true;
         return plan;
     }
-    AddRuns(plan, parameterFile, count, std::move(text));
+    if (!RefusedRunCount(plan, parameterFile, count))
+        AddRuns(plan, parameterFile, count, std::move(text));
     return plan;
 }
 
@@ -166,7 +180,7 @@ BatchPlan PlanMultipleInputs(const std::string& listFile, std::uint32_t baseSeed
             continue;
         NoteParameterInputs(plan, path, *parameters);
         const int count = ScanRunCount(SplitLines(*parameters), 1);
-        if (count >= 1)
+        if (count >= 1 && !RefusedRunCount(plan, path, count))
             AddRuns(plan, path, count, std::move(parameters));
     }
     return plan;
@@ -181,7 +195,8 @@ BatchPlan PlanParameterText(const std::string& name, const std::string& text, st
         plan.needsRunCount = true;
         return plan;
     }
-    AddRuns(plan, name, count, text);
+    if (!RefusedRunCount(plan, name, count))
+        AddRuns(plan, name, count, text);
     return plan;
 }
 

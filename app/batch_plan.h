@@ -50,7 +50,7 @@ struct ExtraOutputs {
 std::string ExtraOutputPath(const std::string& outputPath, ExportFormat format, std::int64_t runNumber);
 
 // What a batch will do, worked out before any run starts. Runs are kept per
-// step rather than one by one, because a count of two billion is legal input.
+// step rather than one by one: a list of files may stand for billions of runs.
 struct BatchPlan {
     std::uint32_t baseSeed = 0;
     std::vector<PlannedStep> steps;
@@ -74,7 +74,8 @@ struct PlannedRun {
 // The k-th run of the batch's steps.
 PlannedRun RunOfStep(const BatchPlan& plan, const PlannedStep& step, int i);
 
-// Plans for the three commands. Unreadable files become refusals in the plan.
+// Plans for the three commands. Unreadable files, and "-N" counts above
+// kMostRuns, become refusals in the plan, before any run starts.
 BatchPlan PlanSingleRun(const std::string& parameterFile, std::uint32_t baseSeed);
 BatchPlan PlanRepeatedRun(const std::string& parameterFile, std::uint32_t baseSeed);
 BatchPlan PlanMultipleInputs(const std::string& listFile, std::uint32_t baseSeed);

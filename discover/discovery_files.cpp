@@ -339,7 +339,7 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
                                                                  : nullptr;
     if (example != nullptr)
         out += "Repeat a restart" + std::string(discovery.motifs.empty() ? "" : " (the one behind motif 1)") +
-               ":\n  cd " + ShellQuoted(outputDir.empty() ? "." : outputDir) + " && " + RepeatCommand(*example) + "\n";
+               ":\n  " + RepeatInFolderCommand(outputDir, *example) + "\n";
     return out;
 }
 

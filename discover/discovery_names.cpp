@@ -63,6 +63,13 @@ std::string ShellQuoted(std::string_view text)
     return out + "'";
 }
 
+std::string ShellPath(std::string_view path)
+{
+    // A leading dash would make kalvo or cd read the name as an option, and
+    // "cd -" goes back to the previous folder.
+    return ShellQuoted(path.starts_with('-') ? "./" + std::string(path) : std::string(path));
+}
+
 std::string JoinedWidths(const std::vector<int>& widths, const std::string& separator)
 {
     std::string out;
@@ -73,16 +80,21 @@ std::string JoinedWidths(const std::vector<int>& widths, const std::string& sepa
 
 std::string RepeatCommand(const RestartRecord& restart)
 {
-    return "kalvo run " + ShellQuoted(restart.parameterFile) + " --seed " + std::to_string(restart.seed);
+    return "kalvo run " + ShellPath(restart.parameterFile) + " --seed " + std::to_string(restart.seed);
+}
+
+std::string RepeatInFolderCommand(const std::string& outputDir, const RestartRecord& restart)
+{
+    return "cd " + ShellPath(outputDir.empty() ? "." : outputDir) + " && " + RepeatCommand(restart);
 }
 
 std::string DiscoverCommand(const DiscoverSettings& settings)
 {
-    std::string out = "kalvo discover " + ShellQuoted(settings.inputPath);
+    std::string out = "kalvo discover " + ShellPath(settings.inputPath);
     if (!settings.widths.empty())
         out += " --widths " + JoinedWidths(settings.widths, ",");
     if (settings.controlPath)
-        out += " --control " + ShellQuoted(*settings.controlPath);
+        out += " --control " + ShellPath(*settings.controlPath);
     out += " --motifs " + std::to_string(settings.motifs) + " --restarts " + std::to_string(settings.restarts) +
            " --iterations " + std::to_string(settings.iterations) + " --evalue " +
            JsonNumber(settings.evalueThreshold);

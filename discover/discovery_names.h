@@ -27,11 +27,17 @@ std::string LogoName(std::size_t position, bool reverse);
 // A word the shell passes on as it is; anything else in single quotes.
 std::string ShellQuoted(std::string_view text);
 
+// A path as a shell word that no command takes for an option: "./-peaks.fa" for "-peaks.fa".
+std::string ShellPath(std::string_view path);
+
 // The widths as text with separator between them: "8,12".
 std::string JoinedWidths(const std::vector<int>& widths, const std::string& separator);
 
 // The shell command, run in the output folder, that repeats a restart.
 std::string RepeatCommand(const RestartRecord& restart);
+
+// The shell command, run where the discovery was, that repeats a restart in its output folder.
+std::string RepeatInFolderCommand(const std::string& outputDir, const RestartRecord& restart);
 
 // The `kalvo discover` command that repeats the discovery (the output folder aside), shell-quoted.
 std::string DiscoverCommand(const DiscoverSettings& settings);

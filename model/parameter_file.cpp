@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/parameter_limits.h"
 #include "model/run_state.h"
 #include "util/file_identity.h"
 #include "util/number_text.h"
@@ -198,13 +199,31 @@ void ReadKeyLine(CMotifSampler& run, ParameterLines& lines, std::optional<std::s
     // Any other line, the repeat count "-N" and its value among them, is skipped.
 }
 
-// Refuses what no run can start from: a width below 1, a pseudocount out of
-// range, or an output file that is one of the run's inputs.
+// Refuses counts that would keep one run going for days or months: a slip
+// such as "-m 2147483647" would otherwise start a run that never ends.
+Outcome CheckCounts(const CMotifSampler& run, const std::string& path)
+{
+    auto above = [&](const char* what, const char* key, int most, int given) {
+        return Refusal{"parameter file " + Quoted(path) + ": " + what + " \"" + key + "\" must be at most " +
+                       std::to_string(most) + " (\"" + key + "\" gives " + std::to_string(given) + ")"};
+    };
+    if (run.m_iterations > kMostIterations)
+        return above("iterations", "-n", kMostIterations, run.m_iterations);
+    // Without correlated columns no move is made, whatever "-m" says.
+    if (run.m_corrLevel >= 2 && run.m_depMoves > kMostMoves)
+        return above("correlated moves per iteration", "-m", kMostMoves, run.m_depMoves);
+    return std::nullopt;
+}
+
+// Refuses what no run can start from: a width below 1, a count that would
+// never end, a pseudocount out of range, or an output file that is one of the run's inputs.
 Outcome CheckParameters(const CMotifSampler& run, const std::string& path, const std::string& pseudocountText)
 {
     if (run.m_width < 1)
         return Refusal{"parameter file " + Quoted(path) + ": motif width must be at least 1 (\"-w\" gives " +
                        std::to_string(run.m_width) + ")"};
+    if (auto refusal = CheckCounts(run, path))
+        return refusal;
     const double x = run.m_pseudo[0];
     if (!(x > 0.0 && x <= kMaxPseudocount))
         return Refusal{"parameter file " + Quoted(path) + ": pseudocount \"-s\" must be above 0 and at most 1000 (the value line is \"" +

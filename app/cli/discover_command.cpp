@@ -1,4 +1,5 @@
 // app/cli/discover_command.cpp: `kalvo discover`, the significant motifs of a FASTA file, every file in one folder.
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <optional>
@@ -22,7 +23,7 @@ constexpr CommandSyntax kDiscoverSyntax = {"discover", "FASTA", kDiscover};
 constexpr std::string_view kDiscoverHelp =
     "Options of discover:\n"
     "  -w, --width W         a motif width to try, at least 2; repeat it for\n"
-    "                        several\n"
+    "                        several (a width given twice is tried once)\n"
     "  --widths W,W,...      motif widths to try (default: 8,12,16)\n"
     "  --control FASTA       control sequences the motifs are tested against\n"
     "                        (default: shuffled copies of the input that keep\n"
@@ -84,17 +85,25 @@ void DiscoverHelp(std::ostream& out)
 struct DiscoverOptions {
     DiscoverSettings settings;
     bool widthsGiven = false;  // the first width given replaces the default widths
+    std::vector<int> repeatedWidths;  // given more than once, searched once
     bool force = false;
     std::optional<std::string> outputDir;
 };
 
-// Adds the widths of -w or --widths; the first given replace the default ones.
-std::vector<int>& GivenWidths(DiscoverOptions& options)
+// Adds a width of -w or --widths; the first given replaces the default ones.
+// A width given again is searched once, in its first place: its restarts
+// would otherwise share their files and overwrite each other's reports.
+void AddWidth(DiscoverOptions& options, int width)
 {
+    std::vector<int>& widths = options.settings.widths;
     if (!options.widthsGiven)
-        options.settings.widths.clear();
+        widths.clear();
     options.widthsGiven = true;
-    return options.settings.widths;
+    std::vector<int>& repeated = options.repeatedWidths;
+    if (std::find(widths.begin(), widths.end(), width) == widths.end())
+        widths.push_back(width);
+    else if (std::find(repeated.begin(), repeated.end(), width) == repeated.end())
+        repeated.push_back(width);
 }
 
 // Applies one option of discover; says what is wrong with its value when it is not valid.
@@ -107,17 +116,16 @@ std::optional<std::string> ApplyDiscoverOption(Option option, const std::string&
         int width = 0;
         if (auto problem = WholeNumberIn(name, value, kDiscoverWidths.least, kDiscoverWidths.most, width))
             return problem;
-        GivenWidths(options).push_back(width);
+        AddWidth(options, width);
         return std::nullopt;
     }
     case Option::Widths: {
-        std::vector<int>& widths = GivenWidths(options);
         for (const std::string& item : SplitCommas(value)) {
             const auto parsed = ParseWholeNumber(item);
             if (!parsed || !kDiscoverWidths.Holds(*parsed))
                 return "--widths takes widths from " + std::to_string(kDiscoverWidths.least) + " to " +
                        std::to_string(kDiscoverWidths.most) + " separated by commas, not " + Quote(value);
-            widths.push_back(static_cast<int>(*parsed));
+            AddWidth(options, static_cast<int>(*parsed));
         }
         return std::nullopt;
     }
@@ -241,6 +249,8 @@ int KalvoDiscover(const std::vector<std::string>& words, const CommandStreams& i
     if (parsed.operands.size() > 1)
         return UsageError(io.err, kDiscoverSyntax,
                           "discover takes one FASTA file, not " + std::to_string(parsed.operands.size()));
+    for (int width : options.repeatedWidths)
+        io.err << "kalvo: warning: width " << width << " is given more than once; it is searched once\n";
     DiscoverSettings settings = options.settings;
     settings.inputPath = parsed.operands.front();
     settings.seed = parsed.seed.value_or(1);

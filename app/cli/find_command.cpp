@@ -16,6 +16,7 @@
 #include "app/cli/options.h"
 #include "app/cli/standard_input.h"
 #include "discover/discover.h"
+#include "model/parameter_limits.h"
 #include "model/parameter_text.h"
 #include "util/append_file.h"
 #include "util/file_identity.h"
@@ -30,15 +31,16 @@ constexpr std::string_view kFindHelp =
     "Options of find. Each stands for the parameter-file key in brackets, with the\n"
     "same meaning and default:\n"
     "  -w, --width W       [-w]   motif width, at least 1 (required)\n"
-    "  -n, --iterations N  [-n]   iterations; the best state is kept after the\n"
-    "                             first quarter (default 500, as for discover; a\n"
-    "                             parameter file without \"-n\" runs none)\n"
+    "  -n, --iterations N  [-n]   iterations, at most 1000000; the best state is\n"
+    "                             kept after the first quarter (default 500, as\n"
+    "                             for discover; a parameter file without \"-n\"\n"
+    "                             runs none)\n"
     "  --pseudocount X     [-s]   pseudocount per base, above 0 and at most 1000\n"
     "                             (default 1)\n"
     "  --correlation C     [-c]   2 or more models pairs of dependent motif\n"
     "                             columns; 0 or 1 does not (default 2)\n"
-    "  --moves M           [-m]   correlated-position moves per iteration\n"
-    "                             (default 3)\n"
+    "  --moves M           [-m]   correlated-position moves per iteration, at\n"
+    "                             most 1000000 (default 3)\n"
     "  --one-site          [-e]   exactly one site per sequence (default: any\n"
     "                             number)\n"
     "  --given-strand      [-r 0] search the given strand only (default: both\n"
@@ -54,7 +56,7 @@ constexpr std::string_view kFindHelp =
     "                             extension plus \".kalvo.txt\", in the working\n"
     "                             directory: peaks.fa gives peaks.kalvo.txt, and\n"
     "                             - gives stdin.kalvo.txt)\n"
-    "  --repeats N         [-N]   runs, at least 1 (default 1)\n"
+    "  --repeats N         [-N]   runs, from 1 to 1000000 (default 1)\n"
     "  --write-params FILE        also save these settings as a parameter file\n"
     "                             (replaced if it exists), so that `kalvo run\n"
     "                             FILE --seed S` or the desktop window repeats a\n"
@@ -100,11 +102,11 @@ struct FindSettings {
     std::optional<std::string> writeParams;
 };
 
-// A whole number from `least` to INT_MAX, written back without leading zeros.
-std::optional<std::string> CountText(std::string_view value, std::uint32_t least)
+// A whole number from `least` to `most`, written back without leading zeros.
+std::optional<std::string> CountText(std::string_view value, std::uint32_t least, std::uint32_t most)
 {
     const auto parsed = ParseWholeNumber(value);
-    if (!parsed || *parsed < least || *parsed > static_cast<std::uint32_t>(INT_MAX))
+    if (!parsed || *parsed < least || *parsed > most)
         return std::nullopt;
     return std::to_string(*parsed);
 }
@@ -126,32 +128,39 @@ bool ValidPseudocount(std::string_view value)
 std::optional<std::string> ApplyFindOption(Option option, const std::string& name, const std::string& value,
                                            FindSettings& find)
 {
-    auto count = [&](std::string& field, std::uint32_t least, const char* what) -> std::optional<std::string> {
-        const auto text = CountText(value, least);
-        if (!text)
-            return name + " takes " + what + ", not " + Quote(value);
+    constexpr auto kAny = static_cast<std::uint32_t>(INT_MAX);
+    // The counts that set a run's length stop at the bounds the parameter
+    // reader keeps, so that no slip starts a run without end.
+    auto count = [&](std::string& field, std::uint32_t least, std::uint32_t most) -> std::optional<std::string> {
+        const auto text = CountText(value, least, most);
+        if (!text) {
+            const std::string range = most != kAny  ? " from " + std::to_string(least) + " to " + std::to_string(most)
+                                      : least > 0 ? " of at least " + std::to_string(least)
+                                                  : std::string();
+            return name + " takes a whole number" + range + ", not " + Quote(value);
+        }
         field = *text;
         return std::nullopt;
     };
     switch (option) {
     case Option::Width: {
         std::string width;
-        if (auto problem = count(width, 1, "a whole number of at least 1"))
+        if (auto problem = count(width, 1, kAny))
             return problem;
         find.width = width;
         return std::nullopt;
     }
     case Option::Iterations:
-        return count(find.iterations, 0, "a whole number");
+        return count(find.iterations, 0, kMostIterations);
     case Option::Pseudocount:
         if (!ValidPseudocount(value))
             return "--pseudocount takes a number above 0 and at most 1000, not " + Quote(value);
         find.pseudocount = value;
         return std::nullopt;
     case Option::Correlation:
-        return count(find.correlation, 0, "a whole number");
+        return count(find.correlation, 0, kAny);
     case Option::Moves:
-        return count(find.moves, 0, "a whole number");
+        return count(find.moves, 0, kMostMoves);
     case Option::OneSite:
         find.oneSite = true;
         return std::nullopt;
@@ -171,7 +180,7 @@ std::optional<std::string> ApplyFindOption(Option option, const std::string& nam
     case Option::Output:
         return PathValue(name, value, find.output);
     case Option::Repeats:
-        return count(find.repeats, 1, "a whole number of at least 1");
+        return count(find.repeats, 1, kMostRuns);
     case Option::WriteParams:
         return PathValue(name, value, find.writeParams);
     default:
@@ -281,6 +290,19 @@ std::optional<int> PrepareFind(FindSettings& settings, const ExtraOutputs& extra
         return UsageError(io.err, kFindSyntax, "the FASTA file name must be one line, not " + Quote(job.input));
     if (!settings.width)
         return UsageError(io.err, kFindSyntax, "find needs --width W, the motif width");
+    // The format files and the copy of standard input are named after the
+    // report and written beside it: a report that is a device, a pipe or a
+    // folder has no such place, so nothing is read, written or run.
+    const std::string report = settings.output.value_or(DefaultOutput(job.input));
+    if (const auto kind = SpecialFileKind(CreationTarget(report))) {
+        const std::string problem = " beside the report, and the report " + Quote(report) + " is " + *kind;
+        if (!extras.formats.empty())
+            return UsageError(io.err, kFindSyntax,
+                              "--formats writes its files" + problem + "; give -o a regular file, or leave out --formats");
+        if (job.input == kStandardInputOperand)
+            return UsageError(io.err, kFindSyntax,
+                              "standard input is saved" + problem + "; give -o a regular file, or a FASTA file for -");
+    }
     if (job.input != kStandardInputOperand) {
         if (auto clash = ReportIsAnInput(settings, job.input)) {
             io.err << "kalvo: " << *clash << "\n";

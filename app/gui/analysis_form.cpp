@@ -1,6 +1,8 @@
 // app/gui/analysis_form.cpp: the form's check, field by field, with the limits every front end shares.
 #include "app/gui/analysis_form.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -40,7 +42,11 @@ std::optional<QString> ReadSearchFields(const AnalysisForm& form, DiscoverSettin
         const auto width = ReadWholeNumber(item);
         if (!width || !kDiscoverWidths.Holds(*width))
             return widthsProblem;
-        settings.widths.push_back(static_cast<int>(*width));
+        // A width given twice is searched once, as on the command line: its
+        // restarts would otherwise share their files.
+        const int given = static_cast<int>(*width);
+        if (std::find(settings.widths.begin(), settings.widths.end(), given) == settings.widths.end())
+            settings.widths.push_back(given);
     }
 
     auto rangeProblem = [](const char* field, WholeRange range) {

@@ -91,11 +91,11 @@ TEST(RepeatedRun, RunsAsOftenAsTheLastCountSaysIntoOneFile)
 
 TEST(RepeatedRun, AbandonedWithinHugeIterationsStopsEveryParallelRunWithoutWriting)
 {
-    // One iteration of 2^31 − 1 correlated moves each: the runs only end when
-    // the batch is abandoned from within their iterations.
+    // One iteration of the most correlated moves allowed each: the runs
+    // only end early when the batch is abandoned from within their iterations.
     TinyInputs in;
     const std::string out = in.dir().File("out.txt");
-    FakeFrontEnd ui{in.Params("huge.params", out, "-N\n4\n-n\n1\n-m\n2147483647\n")};
+    FakeFrontEnd ui{in.Params("huge.params", out, "-N\n4\n" + in.SlowRunLines())};
     BatchFrontEnd frontEnd = ui.Get();
     std::vector<RunProgress> seen;
     frontEnd.progress = [&](const PlannedRun&, const RunProgress& progress) {
@@ -209,12 +209,12 @@ TEST(MultipleInputs, UnreadableEntriesAreRefusedInPlaceAndTheRestRuns)
 TEST(MultipleInputs, HugeCountsArePlannedWithoutListingEveryRun)
 {
     TinyInputs in;
-    const std::string big = in.Params("big.params", in.dir().File("out.txt"), "-N\n99999999999\n");
+    const std::string big = in.Params("big.params", in.dir().File("out.txt"), "-N\n" + std::to_string(kMostRuns) + "\n");
     const BatchPlan plan =
         PlanMultipleInputs(in.dir().Write("list.txt", "2147483647\n" + big + "\n" + big + "\n"), 7);
-    EXPECT_EQ(plan.totalRuns, 2LL * 2147483647);
+    EXPECT_EQ(plan.totalRuns, 2LL * kMostRuns);
     ASSERT_EQ(plan.steps.size(), 3u);  // two files and one refusal for the missing lines
-    EXPECT_EQ(RunOfStep(plan, plan.steps[1], 0).index, 2147483647);
+    EXPECT_EQ(RunOfStep(plan, plan.steps[1], 0).index, kMostRuns);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // tests/app/batch_inputs.h: tiny inputs (a whole run takes milliseconds) and a front end that records what the user is told.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "app/batch.h"
+#include "model/parameter_limits.h"
 #include "temp_files.h"
 
 namespace kalvo::testing {
@@ -36,6 +38,24 @@ public:
         return m_dir.Write(name, "-i\n" + m_fasta + "\n-o\n" + output + "\n-w\n6\n-n\n8\n-s\n1\n" + extra);
     }
     const TempDir& dir() const { return m_dir; }
+
+    // Parameter lines of a run that takes seconds although it is allowed: 200 random
+    // sequences of 200 bases, and one iteration of the most correlated moves a
+    // parameter file may give. Later keys override Params' own.
+    std::string SlowRunLines() const
+    {
+        std::string fasta;
+        std::uint32_t x = 12345;
+        for (int s = 0; s < 200; ++s) {
+            fasta += ">r" + std::to_string(s) + "\n";
+            for (int i = 0; i < 200; ++i) {
+                x = x * 1664525u + 1013904223u;
+                fasta += "ACGT"[x >> 30];
+            }
+            fasta += "\n";
+        }
+        return "-i\n" + m_dir.Write("many.fa", fasta) + "\n-n\n1\n-m\n" + std::to_string(kMostMoves) + "\n";
+    }
 
 private:
     TempDir m_dir;

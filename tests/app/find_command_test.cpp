@@ -201,6 +201,26 @@ TEST(StandardInputAsFasta, RefusalsReadNoTerminalAndLeaveNoFileBehind)
     EXPECT_EQ(ReadBytes(earlier), ">e\nACGTACGTACGT\n");
 }
 
+TEST(StandardInputAsFasta, AReportThatIsNoFileStopsFindBeforeAnythingIsReadOrWritten)
+{
+    // The copy of standard input and the format files go beside the report,
+    // named after it: a folder (or a device) has no such place.
+    const TinyInputs in;
+    const std::string sequences = ReadBytes(in.dir().File("seqs.fa"));
+    const std::string folder = in.dir().File("reports");
+    fs::create_directory(folder);
+    const Invocation copy = KalvoWithInput({"find", "-", "-w", "6", "-o", folder}, sequences);
+    EXPECT_EQ(copy.status, 2);
+    EXPECT_THAT(copy.err, StartsWith("kalvo: standard input is saved beside the report, and the report '" + folder +
+                                     "' is a folder; give -o a regular file"));
+    const Invocation formats = KalvoWithInput({"find", "-", "-w", "6", "-o", folder, "--formats", "json"}, sequences);
+    EXPECT_EQ(formats.status, 2);
+    EXPECT_THAT(formats.err, StartsWith("kalvo: --formats writes its files beside the report"));
+    EXPECT_EQ(copy.out + formats.out, "");
+    EXPECT_FALSE(fs::exists(in.dir().File("reports.input.fa")));
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
 TEST(FindCommand, HelpListsEveryFlagWithItsDefault)
 {
     const std::string help = Kalvo({"find", "--help"}).out;

@@ -93,6 +93,23 @@ const BadInput kCatalogue[] = {
     {"ZeroJobs", [](Scene& s) { return Outcome{{"repeat", s.Params(), "--jobs", "0"}, 2, "--jobs takes a whole number"}; }},
     {"FindWithoutWidth", [](Scene& s) { return Outcome{{"find", s.fasta}, 2, "find needs --width W"}; }},
     {"FindWidthZero", [](Scene& s) { return Outcome{{"find", s.fasta, "--width", "0"}, 2, "--width takes a whole number of at least 1"}; }},
+    // Counts that would keep the runs going for months, and format files beside a device, stop find before it reads anything.
+    {"FindMovesAbsurd", [](Scene& s) {
+         return Outcome{{"find", s.fasta, "--width", "6", "--output", s.out, "--moves", "2147483647"}, 2,
+                        "--moves takes a whole number from 0 to 1000000, not '2147483647'"};
+     }},
+    {"FindIterationsAbsurd", [](Scene& s) {
+         return Outcome{{"find", s.fasta, "--width", "6", "--output", s.out, "-n", "1000001"}, 2,
+                        "-n takes a whole number from 0 to 1000000, not '1000001'"};
+     }},
+    {"FindRepeatsAbsurd", [](Scene& s) {
+         return Outcome{{"find", s.fasta, "--width", "6", "--output", s.out, "--repeats", "2000000000"}, 2,
+                        "--repeats takes a whole number from 1 to 1000000, not '2000000000'"};
+     }},
+    {"FindFormatsBesideADevice", [](Scene& s) {
+         return Outcome{{"find", s.fasta, "--width", "6", "--output", "/dev/null", "--formats", "json"}, 2,
+                        "--formats writes its files beside the report, and the report '/dev/null' is a character device"};
+     }},
 
     // The parameter file.
     {"ParameterFileMissing", [](Scene& s) {
@@ -151,6 +168,16 @@ const BadInput kCatalogue[] = {
     {"MovesAbsurdWithoutCorrelationAreAccepted", [](Scene& s) {
          return Outcome{{"run", Params(s, "-c\n1\n-m\n99999999999\n")}, 0, "", 1,
                         "\"-m\" value \"99999999999\" is not a whole number; it is read as 2147483647"};
+     }},
+    // Counts that would keep one run going for days or months are refused before it starts.
+    {"MovesAbsurdAreRefused", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-m\n2147483647\n")}, 1,
+                        "correlated moves per iteration \"-m\" must be at most 1000000 (\"-m\" gives 2147483647)"};
+     }},
+    {"IterationsAbsurdAreRefused", [](Scene& s) {
+         return Outcome{{"run", Params(s, "-n\n99999999999\n")}, 1,
+                        "iterations \"-n\" must be at most 1000000 (\"-n\" gives 2147483647)", 0,
+                        "\"-n\" value \"99999999999\" is not a whole number; it is read as 2147483647"};
      }},
     {"CorrelationNegativeIsAccepted", [](Scene& s) { return Outcome{{"run", Params(s, "-c\n-4\n")}, 0, "", 1}; }},
     {"OutputIsTheSequenceFile", [](Scene& s) {
@@ -376,6 +403,16 @@ const BadInput kCatalogue[] = {
          return Outcome{{"batch", list}, 1, "names 2000000000 parameter files on its first line but lists only 1", 1};
      }},
     {"RepeatWithoutACount", [](Scene& s) { return Outcome{{"repeat", s.Params()}, 2, "please input number of runs!"}; }},
+    {"RepeatCountAbsurd", [](Scene& s) {
+         const std::string params = Params(s, "-N\n2000000000\n");
+         return Outcome{{"repeat", params}, 1,
+                        "parameter file '" + params + "': runs \"-N\" must be at most 1000000 (\"-N\" gives 2000000000)"};
+     }},
+    {"ListedRepeatCountAbsurdTheOthersRun", [](Scene& s) {
+         const std::string huge = s.Params("-N\n1000001\n", "huge.params");
+         const std::string list = s.Write("runs.list", "2\n" + huge + "\n" + s.Params() + "\n");
+         return Outcome{{"batch", list}, 1, "parameter file '" + huge + "': runs \"-N\" must be at most 1000000", 1};
+     }},
     {"RepeatCountNegative", [](Scene& s) { return Outcome{{"repeat", Params(s, "-N\n-2\n")}, 2, "please input number of runs!"}; }},
 };
 

@@ -56,6 +56,12 @@ TEST(AnalysisFormCheck, AGoodFormGivesTheSettingsTheCommandLineWouldRun)
     EXPECT_GE(settings.jobs, 1);
     EXPECT_FALSE(request->force);
     EXPECT_FALSE(std::filesystem::exists(dir.File("peaks.kalvo")));  // checking writes nothing
+
+    // A width given twice is searched once, where it was first given.
+    form.widths = "12,8,12,8";
+    const auto merged = ReadAnalysisForm(form, &problem);
+    ASSERT_TRUE(merged) << problem.toStdString();
+    EXPECT_EQ(merged->settings.widths, (std::vector<int>{12, 8}));
 }
 
 TEST(AnalysisFormCheck, EachProblemIsNamedInWordsAndNothingStarts)

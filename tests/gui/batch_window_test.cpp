@@ -144,8 +144,9 @@ TEST_F(BatchWindow, CancelAppendsNothingAndSkipsTheRestWhileTheWindowStaysRespon
 {
     TinyInputs inputs;
     const std::string out = inputs.dir().Write("out.txt", "earlier report\r\n");
-    // Far more iterations than the test will wait for.
-    const std::string params = inputs.Params("long.params", out, "-n\n50000000\n-N\n3\n");
+    // Far more iterations than the test will wait for: the most a parameter file may give.
+    const std::string params =
+        inputs.Params("long.params", out, "-n\n" + std::to_string(kMostIterations) + "\n-N\n3\n");
     Start();
     dialogs.openAnswers = {Q(params)};
     int ended = 0;
@@ -192,8 +193,8 @@ TEST_F(BatchWindow, CancelStopsARunWithinItsOnlyHugeIteration)
 {
     TinyInputs inputs;
     const std::string out = inputs.dir().Write("out.txt", "earlier report\r\n");
-    // 2^31 − 1 correlated moves in one iteration: hours, unless Cancel reaches inside it.
-    const std::string params = inputs.Params("huge.params", out, "-n\n1\n-m\n2147483647\n");
+    // The most correlated moves allowed, in one iteration: seconds, unless Cancel reaches inside it.
+    const std::string params = inputs.Params("huge.params", out, inputs.SlowRunLines());
     Start();
     dialogs.openAnswers = {Q(params)};
     int ended = 0;

@@ -163,6 +163,18 @@ TEST_F(ParameterFile, RefusesAPseudocountOutsideZeroToOneThousandAndNamesTheFile
     EXPECT_THAT(Fields("-w\n4\n-s\n0.001\n"), HasSubstr(" s=0.001,0.001,0.001,0.001/0.004 "));
 }
 
+TEST_F(ParameterFile, RefusesCountsThatWouldRunForMonthsAndNamesTheKey)
+{
+    EXPECT_THAT(Fields("-w\n4\n-n\n1000000\n-m\n1000000\n"), HasSubstr(" n=1000000 m=1000000 "));
+    EXPECT_EQ(Fields("-w\n4\n-n\n1000001\n"),
+              "refused: parameter file '" + dir.File("run.par") + "': iterations \"-n\" must be at most 1000000 (\"-n\" gives 1000001)");
+    EXPECT_EQ(Fields("-w\n4\n-m\n2147483647\n"),
+              "refused: parameter file '" + dir.File("run.par") +
+                  "': correlated moves per iteration \"-m\" must be at most 1000000 (\"-m\" gives 2147483647)");
+    // Without correlated columns no move is made, so the count does not matter.
+    EXPECT_THAT(Fields("-w\n4\n-m\n2147483647\n-c\n1\n"), HasSubstr(" m=2147483647 c=1 "));
+}
+
 TEST_F(ParameterFile, WrittenFilesReadBackAsTheValuesTheyWereWrittenFrom)
 {
     ParameterFileValues values;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/parameter_limits.h"
 #include "sampler/run_setup.h"
 
 namespace kalvo {
@@ -61,9 +62,9 @@ void ExpectCancelledWithNothingWritten(const WatchedRun& watched, const RunFiles
 
 TEST(LongIteration, HugeCorrelatedMoveCountReportsAndIsAbandonedWithinItsOnlyIteration)
 {
-    // 2^31 − 1 moves, each followed by a score of the whole state: hours
-    // without a look at the callback, so only a call from within returns.
-    RunFiles files(RandomFasta(12, 60, 3), "-w\n6\n-n\n1\n-m\n2147483647\n");
+    // The most moves a parameter file may give, each followed by a score of
+    // the whole state: seconds of one iteration, so only a call from within returns early.
+    RunFiles files(RandomFasta(200, 200, 3), "-w\n6\n-n\n1\n-m\n" + std::to_string(kMostMoves) + "\n");
     const WatchedRun watched(files, 3, false);
     ExpectCancelledWithNothingWritten(watched, files);
     ExpectCallsWithinTheOnlyIteration(watched.calls, 3);

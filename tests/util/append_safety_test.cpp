@@ -221,7 +221,7 @@ TEST(SafeAppend, ARunKilledBeforeItsEndHasWrittenNothing)
     const std::string seqs = dir.Write("seqs.fa", fasta);
     const std::string out = dir.Write("out.txt", "earlier results\r\n");
     const std::string params =
-        dir.Write("run.params", "-i\n" + seqs + "\n-o\n" + out + "\n-w\n8\n-n\n2000000000\n");
+        dir.Write("run.params", "-i\n" + seqs + "\n-o\n" + out + "\n-w\n8\n-n\n1000000\n");
 
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
