@@ -211,10 +211,6 @@ int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, b
     Discovery discovery;
     const Outcome refusal = RunDiscovery(settings, options.force, folder, discovery, progress);
     progressLine.Clear();
-    // A command refused before the discovery wrote anything leaves no file
-    // behind: not even the copy of standard input it saved.
-    if (refusal && !folder.Written())
-        folder.RemoveUnfinished();
     for (const std::string& warning : discovery.warnings)
         io.err << "kalvo: warning: " << warning << "\n";
     if (refusal) {
