@@ -202,6 +202,26 @@ int MoveEntry(const fs::path& from, const fs::path& to)
     return RenameWith(from, to, RENAME_NOREPLACE) == 0 ? 0 : errno;
 }
 
+// Moves each named entry from one folder to the other, never over anything, noting the names moved. 0 or the error.
+int MoveEntries(const fs::path& from, const fs::path& to, const std::vector<std::string>& names,
+                std::vector<std::string>& moved)
+{
+    for (const std::string& name : names) {
+        if (RenameWith(from / name, to / name, RENAME_NOREPLACE) != 0)
+            return errno;
+        moved.push_back(name);
+    }
+    return 0;
+}
+
+// The program's working folder: a shell there would be left in a removed folder if it were replaced.
+bool IsWorkingFolder(const fs::path& folder)
+{
+    std::error_code ec;
+    const fs::path working = fs::current_path(ec);
+    return !ec && fs::equivalent(folder, working, ec);
+}
+
 // Puts `staging` in the place of `target`. An earlier folder there goes to `earlier`: to the
 // staging's name in one exchange where the file system can, else aside first, under a partial
 // name that the next discovery clears if this one is killed between the two renames.
@@ -386,6 +406,8 @@ Outcome OutputFolder::Start()
 Outcome OutputFolder::Commit()
 {
     const bool replacing = IsFolder(m_target);
+    if (replacing && IsWorkingFolder(m_target))
+        return CommitInPlace();
     if (replacing) {
         if (auto refusal = CarryOver()) {
             Abandon();
@@ -424,11 +446,7 @@ Outcome OutputFolder::CarryOver()
     for (const fs::path& entry : entries) {
         const std::string name = entry.filename().string();
         const bool own = IsDiscoveryEntryName(name);
-        const bool input = std::any_of(m_inputs.begin(), m_inputs.end(), [&entry](const std::string& path) {
-            std::error_code same;
-            return !path.empty() && fs::equivalent(entry, path, same);
-        });
-        if (Exists(m_staging / name) || (own && !input))
+        if (Exists(m_staging / name) || (own && !IsInput(entry)))
             continue;
         // An input under one of Kalvo's names gets a second name rather than moving, so that it
         // stays where it is until the new folder takes its place; the user's own entries move,
@@ -441,6 +459,68 @@ Outcome OutputFolder::CarryOver()
             m_carried.push_back(name);
     }
     return std::nullopt;
+}
+
+Outcome OutputFolder::CommitInPlace()
+{
+    const fs::path mark = m_target / kUnfinishedMarkName;
+    const fs::path earlier = m_staging.string() + "-old";
+    std::error_code ec;
+    fs::remove(mark, ec);  // left by a commit like this one that was killed
+    const std::string text = "Kalvo's files in this folder are being replaced by " + m_command + ", process " +
+                             std::to_string(::getpid()) + "; if this file is still here once that process has " +
+                             "ended, they are unfinished: run the discovery again with --force.\n";
+    const std::optional<std::string> problem = CreateWithBytes(mark.string(), text);
+    if (problem || ::mkdir(earlier.c_str(), 0777) != 0) {
+        const std::string why = problem ? *problem : ErrorText(errno);
+        fs::remove(mark, ec);
+        Abandon();
+        return Refusal{"cannot write output folder '" + m_path + "': " + why};
+    }
+    std::vector<std::string> old;
+    for (const auto& entry : fs::directory_iterator(m_target, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name != kUnfinishedMarkName && IsDiscoveryEntryName(name) &&
+            (!IsInput(entry.path()) || Exists(m_staging / name)))
+            old.push_back(name);
+    }
+    std::vector<std::string> fresh;
+    for (const auto& entry : fs::directory_iterator(m_staging, ec))
+        if (entry.path().filename() != kUnfinishedMarkName)
+            fresh.push_back(entry.path().filename().string());
+    std::vector<std::string> movedOut;
+    std::vector<std::string> movedIn;
+    int error = MoveEntries(m_target, earlier, old, movedOut);
+    if (error == 0)
+        error = MoveEntries(m_staging, m_target, fresh, movedIn);
+    if (error != 0) {
+        // Back as it was: the new entries to the folder being written, the earlier ones home.
+        std::vector<std::string> back;
+        const bool restored = MoveEntries(m_target, m_staging, movedIn, back) == 0 &&
+                              MoveEntries(earlier, m_target, movedOut, back) == 0;
+        if (restored)
+            fs::remove(mark, ec);
+        fs::remove_all(earlier, ec);
+        Abandon();
+        return Refusal{"cannot put the files of output folder '" + m_path + "' in place: " + ErrorText(error) +
+                       (restored ? std::string() : "; it is marked unfinished (INCOMPLETE.txt)")};
+    }
+    fs::remove(mark, ec);
+    SyncFolder(m_target);
+    m_committed = true;
+    fs::remove_all(earlier, ec);
+    fs::remove_all(m_staging, ec);
+    m_staging.clear();
+    Unlock();
+    return std::nullopt;
+}
+
+bool OutputFolder::IsInput(const fs::path& entry) const
+{
+    return std::any_of(m_inputs.begin(), m_inputs.end(), [&entry](const std::string& path) {
+        std::error_code ec;
+        return !path.empty() && fs::equivalent(entry, path, ec);
+    });
 }
 
 void OutputFolder::Abandon() noexcept

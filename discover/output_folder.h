@@ -68,7 +68,8 @@ public:
     // Puts the written folder in the folder's place. The entries of an
     // earlier folder there that are not Kalvo's (and a saved input that is
     // this discovery's input) move into it first; the rest of the earlier
-    // folder goes. A refusal leaves the earlier folder as it was.
+    // folder goes. A refusal leaves the earlier folder as it was. The
+    // working folder is filled in place instead, so that it stays itself.
     Outcome Commit();
     // Removes the folder being written, the user's files it carries going back first;
     // the folder itself is left as it was. Does nothing once committed.
@@ -82,6 +83,11 @@ private:
     Outcome Start();
     // Moves the user's entries of the earlier folder into the folder being written.
     Outcome CarryOver();
+    // Commit into the working folder, which keeps its identity: Kalvo's earlier entries move
+    // aside and the new ones in, under a mark in the folder while they move.
+    Outcome CommitInPlace();
+    // One of the discovery's inputs.
+    bool IsInput(const std::filesystem::path& entry) const;
     // Moves the named entries of a partial folder (the user's) back into the folder, then
     // removes the partial folder unless one could not go back.
     void Return(const std::filesystem::path& partial, const std::vector<std::string>& names) noexcept;

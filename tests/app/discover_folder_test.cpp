@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -233,6 +234,35 @@ TEST(ForcedDiscovery, ReplacesKalvosFilesKeepsTheUsersAndWritesThroughNoLink)
                                     "../repeat");
     EXPECT_EQ(ExitStatus(WaitFor(repeat)), 0) << ReadBytes(dir.File("repeat.err"));
     EXPECT_EQ(ReadBytes(report), block + block);
+}
+
+TEST(ForcedDiscovery, TheWorkingFolderAsOutputStaysTheSameFolder)
+{
+    // A shell in the folder keeps seeing its files: the folder is filled, never swapped for another.
+    const TempDir dir;
+    dir.Write("set.fa", MakeSet(45, 120, true, 5).fasta);
+    const fs::path work = dir.path() / "work";
+    fs::create_directory(work);
+    struct stat before {};
+    ASSERT_EQ(::stat(work.c_str(), &before), 0);
+    const auto discover = [&](const std::string& width, const std::string& name) {
+        return ExitStatus(WaitFor(StartKalvo(work, {"discover", "../set.fa", "-w", width, "--restarts", "2", "--motifs",
+                                                    "1", "-n", "100", "-o", ".", "--force", "-q"},
+                                             "../" + name)));
+    };
+    ASSERT_EQ(discover("12", "first"), 0) << ReadBytes(dir.File("first.err"));
+    ASSERT_TRUE(fs::exists(work / "runs/r1-w12-2.txt"));
+    dir.Write("work/notes.txt", "mine\n");
+    ASSERT_EQ(discover("10", "second"), 0) << ReadBytes(dir.File("second.err"));
+    struct stat after {};
+    ASSERT_EQ(::stat(work.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(ReadBytes((work / "notes.txt").string()), "mine\n");
+    EXPECT_EQ(Entries(work / "runs"), (std::set<std::string>{"round1.fa", "r1-w10-1.params", "r1-w10-1.txt",
+                                                             "r1-w10-2.params", "r1-w10-2.txt"}));
+    EXPECT_FALSE(fs::exists(work / "INCOMPLETE.txt"));
+    EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"set.fa", "work", "first.out", "first.err", "second.out",
+                                                          "second.err"}));
 }
 
 TEST(ConcurrentDiscoveries, TwoForcedIntoOneFolderNeverMix)
