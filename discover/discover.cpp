@@ -48,6 +48,8 @@ public:
     Outcome Rounds();
     void RankByEValue();
     Outcome WriteFiles();
+    // False once the front end has cancelled the discovery, asked once more before the folder is committed.
+    bool StillWanted() { return m_tally.Add(0, 0); }
 
 private:
     Outcome CheckCounts() const;
@@ -84,7 +86,7 @@ Outcome DiscoveryRun::Prepare(bool force)
     if (auto refusal = CheckCounts())
         return refusal;
     SequenceTexts targets;
-    if (auto refusal = ReadSequenceTexts(m_settings.inputPath, targets))
+    if (auto refusal = ReadSequenceTexts(m_folder.Readable(m_settings.inputPath), targets))
         return refusal;
     m_discovery.warnings = targets.warnings;
     if (auto refusal = CheckResidues(targets, m_settings.inputPath, m_settings.widths))
@@ -211,7 +213,7 @@ Outcome DiscoveryRun::RunRound(int round, const std::string& fasta, std::vector<
     results = RunRestarts(plan, m_settings.jobs, fasta, m_folder, m_sets, m_tally);
     m_restartsStarted += static_cast<std::int64_t>(plan.size());
     if (m_tally.Cancelled())
-        return Refusal{"discovery cancelled; the output folder holds only the restarts that finished"};
+        return Refusal{"discovery cancelled"};
     for (const RestartResult& result : results)
         if (result.refusal)
             return result.refusal;
@@ -306,20 +308,27 @@ std::string SequenceFileStem(const std::string& inputPath)
 
 std::string DefaultDiscoverOutputDir(const std::string& inputPath) { return SequenceFileStem(inputPath) + ".kalvo"; }
 
-std::string SavedInputName(bool gzip) { return gzip ? "input.fa.gz" : "input.fa"; }
-
 Outcome RunDiscovery(const DiscoverSettings& settings, bool force, OutputFolder& folder, Discovery& discovery,
                      const DiscoverProgressCallback& progress)
 {
     assert(folder.Path() == settings.outputDir);
     discovery = Discovery{};
+    // However the discovery ends short of the commit, refused or thrown out of, nothing of it stays.
+    struct AbandonUnlessCommitted {
+        OutputFolder& folder;
+        ~AbandonUnlessCommitted() { folder.Abandon(); }
+    } const abandon{folder};
     DiscoveryRun run(settings, folder, discovery, progress);
     if (auto refusal = run.Prepare(force))
         return refusal;
     if (auto refusal = run.Rounds())
         return refusal;
     run.RankByEValue();
-    return run.WriteFiles();
+    if (auto refusal = run.WriteFiles())
+        return refusal;
+    if (!run.StillWanted())
+        return Refusal{"discovery cancelled"};
+    return folder.Commit();
 }
 
 Outcome RunDiscovery(const DiscoverSettings& settings, bool force, Discovery& discovery,

@@ -19,16 +19,15 @@ std::string SequenceFileStem(const std::string& inputPath);
 // The folder a discovery of `input` writes to without --output-dir: peaks.fa gives peaks.kalvo.
 std::string DefaultDiscoverOutputDir(const std::string& inputPath);
 
-// Reads the inputs, runs every round of restarts and writes the output folder.
-// Refusals (unreadable input or control, no sequence, a width above every
-// sequence, an output folder that holds other files without `force`) come
-// before anything is written.
+// Reads the inputs, runs every round of restarts and writes the output folder,
+// which appears whole at the end. A refusal (unreadable input or control, no
+// sequence, a width above every sequence, an output folder that holds other
+// files without `force`, a failed write, a cancellation) leaves nothing of it.
 Outcome RunDiscovery(const DiscoverSettings& settings, bool force, Discovery& discovery,
                      const DiscoverProgressCallback& progress = {});
 
-// The same in an output folder the front end holds (its path is settings.outputDir):
-// one it saved standard input in, or one whose unfinished files it removes after a
-// failure. folder.Written() tells whether a refused discovery wrote anything.
+// The same in an output folder the front end holds (its path is settings.outputDir),
+// one it saved standard input in: committed on success, abandoned otherwise.
 Outcome RunDiscovery(const DiscoverSettings& settings, bool force, OutputFolder& folder, Discovery& discovery,
                      const DiscoverProgressCallback& progress = {});
 

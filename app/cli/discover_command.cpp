@@ -1,7 +1,10 @@
 // app/cli/discover_command.cpp: `kalvo discover`, the significant motifs of a FASTA file, every file in one folder.
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <optional>
 #include <string_view>
 
@@ -47,7 +50,8 @@ constexpr std::string_view kDiscoverHelp =
     "                        extension plus \".kalvo\": peaks.fa gives\n"
     "                        peaks.kalvo, and - gives stdin.kalvo); a folder\n"
     "                        that holds files is refused\n"
-    "  --force               write into a folder that already holds files\n"
+    "  --force               replace the files of an earlier discovery in a\n"
+    "                        folder that holds files; other files stay\n"
     "  --seed S              base seed of the restarts and the shuffled controls\n"
     "                        (default 1, so the same command gives the same bytes)\n"
     "  -j, --jobs N          restarts computed at the same time (default: one per\n"
@@ -68,8 +72,10 @@ constexpr std::string_view kDiscoverHelp =
     "parameter file and report of every restart, which `kalvo run runs/FILE.params\n"
     "--seed S`, run in DIR, repeats (summary.json lists each file and seed).\n"
     "How motifs are scored and tested: docs/discover.md.\n"
+    "The folder appears whole at the end; until then the discovery writes into a\n"
+    "hidden folder beside it, which a refusal, a failure or Ctrl-C removes.\n"
     "Exit status: 0 the discovery ran (whether or not a motif was significant),\n"
-    "1 it was refused or failed, 2 usage error.\n";
+    "1 it was refused or failed, 2 usage error, 130 Ctrl-C, 143 SIGTERM.\n";
 
 void DiscoverHelp(std::ostream& out)
 {
@@ -203,6 +209,46 @@ private:
     int m_shownRound = 0;
 };
 
+// The signal that asked the running discovery to stop, or 0. Set by the handler, which does nothing else.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only touch a lock-free flag");
+
+void NoteStopSignal(int signal) { g_stopSignal.store(signal); }
+
+// While it lives, Ctrl-C (SIGINT) and SIGTERM ask the discovery to stop at its next progress
+// call instead of ending the program, so that its unfinished folder is removed; a second
+// signal of the same kind ends the program at once. A signal the program was started to ignore stays ignored.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        g_stopSignal.store(0);
+        struct sigaction action {};
+        action.sa_handler = NoteStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            sigaction(kSignals[i], nullptr, &m_previous[i]);
+            if (m_previous[i].sa_handler != SIG_IGN)
+                sigaction(kSignals[i], &action, nullptr);
+        }
+    }
+    ~StopSignals()
+    {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            sigaction(kSignals[i], &m_previous[i], nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // The signal received, or 0.
+    static int Received() { return g_stopSignal.load(); }
+
+private:
+    static constexpr std::array<int, 2> kSignals = {SIGINT, SIGTERM};
+    std::array<struct sigaction, 2> m_previous{};
+};
+
 // Runs the discovery and reports it: warnings and refusals on stderr, the summary on stdout.
 int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, bool fromStandardInput,
              OutputFolder& folder, bool quiet, const CommandStreams& io)
@@ -210,7 +256,7 @@ int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, b
     ProgressLine progressLine(io.err, io.errIsTerminal && !quiet);
     DiscoveryProgressText progressText(progressLine);
     const DiscoverProgressCallback progress = [&progressText](const DiscoverProgress& state) {
-        return progressText.Show(state);
+        return StopSignals::Received() == 0 && progressText.Show(state);
     };
     if (!quiet)
         io.err << "kalvo: discover " << (fromStandardInput ? "standard input (saved as '" : "'")
@@ -219,12 +265,12 @@ int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, b
     Discovery discovery;
     const Outcome refusal = RunDiscovery(settings, options.force, folder, discovery, progress);
     progressLine.Clear();
-    // A command refused before the discovery wrote anything leaves no file
-    // behind: not even the copy of standard input it saved.
-    if (refusal && !folder.Written())
-        folder.RemoveUnfinished();
     for (const std::string& warning : discovery.warnings)
         io.err << "kalvo: warning: " << warning << "\n";
+    if (refusal && StopSignals::Received() != 0) {
+        io.err << "kalvo: discover interrupted; nothing was written\n";
+        return 128 + StopSignals::Received();  // as the shell reports a program a signal ended
+    }
     if (refusal) {
         io.err << "kalvo: " << refusal->message << "\n";
         return kExitRefused;
@@ -261,10 +307,14 @@ int KalvoDiscover(const std::vector<std::string>& words, const CommandStreams& i
     // Standard input is read once and kept in the folder, where the whole
     // discovery reads it and summary.json names it.
     OutputFolder folder(settings.outputDir);
+    std::string bytes;
     if (fromStandardInput) {
-        std::string bytes;
         if (auto status = TakeStandardInput(kDiscoverSyntax, io.in, io.err, bytes))
             return *status;
+    }
+    // From the first file written to the folder's commit, a signal stops the discovery cleanly.
+    const StopSignals stopSignals;
+    if (fromStandardInput) {
         if (auto refusal = folder.SaveInput(bytes, StartsLikeGzip(bytes), settings.inputPath)) {
             io.err << "kalvo: " << refusal->message << "\n";
             return kExitRefused;

@@ -61,12 +61,9 @@ AnalysisController::AnalysisController(CMainFrame* frame, Dialogs dialogs,
 
 AnalysisController::~AnalysisController()
 {
-    if (m_runner && m_runner->IsRunning()) {
-        // The program is closing: the analysis stops, and an unfinished one is treated as cancelled.
-        const std::optional<Outcome> outcome = m_runner->CancelAndWait();
-        if (outcome && *outcome)
-            m_folder->RemoveUnfinished();
-    }
+    // The program is closing: the analysis stops, and an unfinished one leaves nothing, as after Cancel.
+    if (m_runner && m_runner->IsRunning())
+        m_runner->CancelAndWait();
     delete m_progress;
 }
 
@@ -98,7 +95,7 @@ bool AnalysisController::Start(const AnalysisRequest& request)
     m_request = request;
     m_lastForm = FormOf(request);
     m_inputName = QFileInfo(FromStd(request.settings.inputPath)).fileName();
-    m_folder = std::make_unique<OutputFolder>(request.settings.outputDir);
+    m_folder = std::make_unique<OutputFolder>(request.settings.outputDir, "the New Analysis of kalvo-desktop");
     m_cancelled = false;
     m_round = 0;
 
@@ -182,15 +179,15 @@ void AnalysisController::OnFinished(const Outcome& outcome, const Discovery& dis
         if (m_openResults)
             m_openResults(folder);
     } else if (m_cancelled) {
-        if (m_folder->RemoveUnfinished())
-            Tell(tr("The analysis was cancelled, and nothing of it was kept."), false);
-        else
-            Tell(tr("The analysis was cancelled. The output folder '%1' keeps the files it held before, and "
-                    "the parameter files and reports of the restarts that ran, in runs/.")
+        // The discovery wrote beside the output folder and removed that: a folder that was there is as it was.
+        if (QFileInfo::exists(folder))
+            Tell(tr("The analysis was cancelled, and nothing of it was kept. The output folder '%1' holds "
+                    "what it held before.")
                      .arg(QDir::toNativeSeparators(folder)),
                  false);
+        else
+            Tell(tr("The analysis was cancelled, and nothing of it was kept."), false);
     } else {
-        m_folder->RemoveUnfinished();
         Tell(FromStd(outcome->message), true);
     }
     emit Finished();

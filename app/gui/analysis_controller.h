@@ -25,7 +25,7 @@ public:
     // `frame` parents the dialogs and shows the status; `openResults` opens the
     // results window of a finished analysis's output folder.
     AnalysisController(CMainFrame* frame, Dialogs dialogs, std::function<void(const QString& folder)> openResults);
-    // Cancels a running analysis and waits for it; what it wrote is handled as after Cancel.
+    // Cancels a running analysis and waits for it; as after Cancel, nothing of it stays.
     ~AnalysisController() override;
 
     // Asks for the form, then starts; says why not while a batch or another analysis runs.
@@ -53,7 +53,7 @@ private:
     AnalysisForm m_lastForm;  // the next form starts from the last one
     AnalysisRequest m_request;
     QString m_inputName;
-    // The analysis's output folder: after a cancelled or refused analysis it removes what the analysis wrote.
+    // The analysis's output folder, written whole or not at all: committed by a finished analysis, else abandoned.
     std::unique_ptr<OutputFolder> m_folder;
     bool m_cancelled = false;
     QElapsedTimer m_clock;

@@ -1,4 +1,6 @@
 // tests/gui/analysis_window_test.cpp: New Analysis from the menu, its progress and Cancel, and the results window.
+#include <gmock/gmock.h>
+
 #include <cmath>
 #include <filesystem>
 #include <regex>
@@ -45,6 +47,15 @@ AnalysisRequest TinyRequest(const TempDir& dir, int iterations, const std::strin
     settings.programVersion = "test";
     settings.outputDir = dir.File(output);
     return request;
+}
+
+// Hidden entries of the scratch folder: the partial folder and lock file of an analysis under way.
+int Hidden(const TempDir& dir)
+{
+    int hidden = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        hidden += entry.path().filename().string().starts_with(".") ? 1 : 0;
+    return hidden;
 }
 
 ProgressDialog* VisibleProgressDialog()
@@ -263,7 +274,13 @@ TEST_F(AnalysisWindow, CancelStopsTheAnalysisAndKeepsNothingOfItInANewFolder)
     EXPECT_EQ(progress->windowModality(), Qt::ApplicationModal);
     EXPECT_TRUE(ExpectBarAsText(*progress));
     EXPECT_EQ(Frame().StatusText(), "Discovering motifs in 'in.fa': restarts 0 of 2");
-    EXPECT_TRUE(std::filesystem::exists(dir.File("in.kalvo/runs")));
+    // Written beside its place, the folder appears only when whole.
+    EXPECT_FALSE(std::filesystem::exists(request.settings.outputDir));
+    EXPECT_EQ(Hidden(dir), 2);  // the partial folder and the lock file
+    const std::string partial =
+        dir.File(".in.kalvo.kalvo-partial-" + std::to_string(QCoreApplication::applicationPid()));
+    EXPECT_THAT(ReadBytes(partial + "/INCOMPLETE.txt"),
+                ::testing::HasSubstr("the New Analysis of kalvo-desktop into 'in.kalvo'"));
 
     // One thing at a time: neither a batch nor another analysis starts, and nothing is asked.
     Click("Kalvo", "Single Run");
@@ -281,17 +298,19 @@ TEST_F(AnalysisWindow, CancelStopsTheAnalysisAndKeepsNothingOfItInANewFolder)
     ASSERT_TRUE(WaitFor([&] { return finished > 0; }, 20));
     EXPECT_EQ(dialogs.told.back(), "The analysis was cancelled, and nothing of it was kept.");
     EXPECT_FALSE(std::filesystem::exists(request.settings.outputDir));
+    EXPECT_EQ(Hidden(dir), 0);
     EXPECT_EQ(Frame().Children().size(), 1);  // no results window
     EXPECT_EQ(Frame().StatusText(), "Ready");
     EXPECT_FALSE(VisibleProgressDialog());
 }
 
-TEST_F(AnalysisWindow, CancelIntoAFolderThatHeldFilesLeavesThemAndSaysWhatIsThere)
+TEST_F(AnalysisWindow, CancelIntoAFolderThatHeldFilesLeavesItAsItWasAndSaysSo)
 {
     TempDir dir;
     AnalysisRequest request = TinyRequest(dir, 1000000);
-    std::filesystem::create_directories(dir.File("in.kalvo"));
+    std::filesystem::create_directories(dir.File("in.kalvo/runs"));
     const std::string notes = dir.Write("in.kalvo/notes.txt", "mine\n");
+    const std::string earlier = dir.Write("in.kalvo/runs/r1-w10-1.txt", "an earlier restart\n");
     request.force = true;
     Start();
     int finished = 0;
@@ -301,9 +320,14 @@ TEST_F(AnalysisWindow, CancelIntoAFolderThatHeldFilesLeavesThemAndSaysWhatIsTher
     m_app->Analysis()->Cancel();
     ASSERT_TRUE(WaitFor([&] { return finished > 0; }, 20));
     EXPECT_EQ(ReadBytes(notes), "mine\n");
+    EXPECT_EQ(ReadBytes(earlier), "an earlier restart\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("in.kalvo/runs")),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_EQ(Hidden(dir), 0);
     ASSERT_EQ(dialogs.told.size(), 1);
-    EXPECT_TRUE(dialogs.told[0].startsWith("The analysis was cancelled. The output folder '")) << dialogs.told[0].toStdString();
-    EXPECT_TRUE(dialogs.told[0].contains("keeps the files it held before"));
+    EXPECT_EQ(dialogs.told[0], Q("The analysis was cancelled, and nothing of it was kept. The output folder '" +
+                                 dir.File("in.kalvo") + "' holds what it held before."));
 }
 
 TEST_F(AnalysisWindow, ARefusedAnalysisSaysWhyAndLeavesNoFolder)
