@@ -68,9 +68,9 @@ private:
         value.line = m_line;
         switch (m_text[m_pos]) {
         case '{':
-            return ReadObject(value, depth + 1);
+            return ReadContainer(value, depth + 1, JsonValue::Kind::Object);
         case '[':
-            return ReadArray(value, depth + 1);
+            return ReadContainer(value, depth + 1, JsonValue::Kind::Array);
         case '"':
             value.kind = JsonValue::Kind::String;
             return ReadString(value.text);
@@ -89,58 +89,45 @@ private:
         }
     }
 
-    bool ReadArray(JsonValue& value, int depth)
+    // An array or an object: its items, and for an object each item's key first.
+    bool ReadContainer(JsonValue& value, int depth, JsonValue::Kind kind)
     {
         if (depth > kDeepest)
             return Fail("arrays and objects nest deeper than " + std::to_string(kDeepest) + " levels");
-        value.kind = JsonValue::Kind::Array;
+        const bool object = kind == JsonValue::Kind::Object;
+        const char closing = object ? '}' : ']';
+        value.kind = kind;
         ++m_pos;
         SkipBlanks();
-        if (m_pos < m_text.size() && m_text[m_pos] == ']') {
+        if (m_pos < m_text.size() && m_text[m_pos] == closing) {
             ++m_pos;
             return true;
         }
         for (;;) {
+            if (object && !ReadKey(value.keys.emplace_back()))
+                return false;
             value.items.emplace_back();
-            if (!ReadValue(value.items.back(), depth))
+            if (!ReadValue(value.items.back(), depth) || !AfterItem(closing))
                 return false;
-            if (!AfterItem(']'))
-                return false;
-            if (m_text[m_pos++] == ']')
+            if (m_text[m_pos++] == closing)
                 return true;
             SkipBlanks();
         }
     }
 
-    bool ReadObject(JsonValue& value, int depth)
+    // A member's key and the ':' after it.
+    bool ReadKey(std::string& key)
     {
-        if (depth > kDeepest)
-            return Fail("arrays and objects nest deeper than " + std::to_string(kDeepest) + " levels");
-        value.kind = JsonValue::Kind::Object;
+        if (m_pos >= m_text.size() || m_text[m_pos] != '"')
+            return Fail("an object's member must start with a quoted key");
+        if (!ReadString(key))
+            return false;
+        SkipBlanks();
+        if (m_pos >= m_text.size() || m_text[m_pos] != ':')
+            return Fail("a ':' must follow the key \"" + key + "\"");
         ++m_pos;
         SkipBlanks();
-        if (m_pos < m_text.size() && m_text[m_pos] == '}') {
-            ++m_pos;
-            return true;
-        }
-        for (;;) {
-            if (m_pos >= m_text.size() || m_text[m_pos] != '"')
-                return Fail("an object's member must start with a quoted key");
-            value.keys.emplace_back();
-            if (!ReadString(value.keys.back()))
-                return false;
-            SkipBlanks();
-            if (m_pos >= m_text.size() || m_text[m_pos] != ':')
-                return Fail("a ':' must follow the key \"" + value.keys.back() + "\"");
-            ++m_pos;
-            SkipBlanks();
-            value.items.emplace_back();
-            if (!ReadValue(value.items.back(), depth) || !AfterItem('}'))
-                return false;
-            if (m_text[m_pos++] == '}')
-                return true;
-            SkipBlanks();
-        }
+        return true;
     }
 
     // After an item: blanks, then a ',' or the closing bracket, which stays unread.
