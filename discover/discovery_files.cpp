@@ -109,6 +109,24 @@ std::string RestartJson(const RestartRecord& restart)
                              {"repeat", JsonString(RepeatCommand(restart))}});
 }
 
+// A null restart: an exact run like the others, with the p-value its motif reached on shuffled targets.
+std::string NullRestartJson(const NullRestart& restart)
+{
+    const RestartRecord& record = restart.record;
+    return JsonInlineObject({{"round", JsonInteger(record.round)},
+                             {"width", JsonInteger(record.width)},
+                             {"index", JsonInteger(record.index)},
+                             {"parameter_file", JsonString(record.parameterFile)},
+                             {"report_file", JsonString(record.reportFile)},
+                             {"seed", JsonInteger(record.seed)},
+                             {"log_likelihood", JsonNumber(record.logLik)},
+                             {"sites", JsonInteger(record.sites)},
+                             {"consensus", JsonString(record.consensus)},
+                             {"pvalue", JsonString(FormatEValue(restart.log10PValue))},
+                             {"log10_pvalue", JsonNumber(restart.log10PValue)},
+                             {"repeat", JsonString(RepeatCommand(record))}});
+}
+
 std::string ParametersJson(const DiscoverSettings& settings)
 {
     return JsonObject({{"input", JsonString(settings.inputPath)},
@@ -180,7 +198,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
     for (const RestartRecord& restart : discovery.restarts)
         restarts.push_back(RestartJson(restart));
     const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
-    return JsonObject(
+    JsonMembers members =
                {{"schema", JsonInteger(kDiscoveryJsonSchema)},
                 {"program", JsonString("kalvo")},
                 {"version", JsonString(settings.programVersion)},
@@ -202,9 +220,14 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                                            "the site scores and E-values count them")},
                 {"restarts_run_from", JsonString("the output folder")},
                 {"motifs", JsonArray(motifs, "  ")},
-                {"restarts", JsonArray(restarts, "  ")}},
-               "") +
-           "\n";
+                {"restarts", JsonArray(restarts, "  ")}};
+    if (!discovery.nullRestarts.empty()) {
+        std::vector<std::string> nullRestarts;
+        for (const NullRestart& restart : discovery.nullRestarts)
+            nullRestarts.push_back(NullRestartJson(restart));
+        members.emplace_back("null_restarts", JsonArray(nullRestarts, "  "));
+    }
+    return JsonObject(members, "") + "\n";
 }
 
 std::string SitesTable(const Discovery& discovery)
@@ -292,7 +315,8 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
     if (discovery.testTargets == targets) {
         out += "Targets:  " + Plural(targets, "sequence") +
                ", all used both to find and to test motifs (too few to hold\n"
-               "          some out: E-values are optimistic)\n";
+               "          some out: E-values are calibrated by " +
+               Plural(static_cast<long long>(discovery.nullRestarts.size()), "restart") + " on shuffled copies)\n";
     } else {
         out += "Targets:  " + Plural(targets, "sequence") + "; the restarts sampled " +
                std::to_string(discovery.sampledTargets) + ", " + std::to_string(discovery.testTargets) +
