@@ -92,39 +92,38 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const
         indent);
 }
 
+// What every restart has: which it is, its files and seed, and what its best state held.
+JsonMembers RestartMembers(const RestartRecord& restart)
+{
+    return {{"round", JsonInteger(restart.round)},
+            {"width", JsonInteger(restart.width)},
+            {"index", JsonInteger(restart.index)},
+            {"parameter_file", JsonString(restart.parameterFile)},
+            {"report_file", JsonString(restart.reportFile)},
+            {"seed", JsonInteger(restart.seed)},
+            {"log_likelihood", JsonNumber(restart.logLik)},
+            {"sites", JsonInteger(restart.sites)},
+            {"consensus", JsonString(restart.consensus)}};
+}
+
 std::string RestartJson(const RestartRecord& restart)
 {
-    return JsonInlineObject({{"round", JsonInteger(restart.round)},
-                             {"width", JsonInteger(restart.width)},
-                             {"index", JsonInteger(restart.index)},
-                             {"parameter_file", JsonString(restart.parameterFile)},
-                             {"report_file", JsonString(restart.reportFile)},
-                             {"seed", JsonInteger(restart.seed)},
-                             {"log_likelihood", JsonNumber(restart.logLik)},
-                             {"sites", JsonInteger(restart.sites)},
-                             {"consensus", JsonString(restart.consensus)},
-                             {"evalue", JsonString(FormatEValue(restart.log10EValue))},
-                             {"log10_evalue", JsonNumber(restart.log10EValue)},
-                             {"motif", restart.motifRank > 0 ? JsonInteger(restart.motifRank) : "null"},
-                             {"repeat", JsonString(RepeatCommand(restart))}});
+    JsonMembers members = RestartMembers(restart);
+    members.insert(members.end(), {{"evalue", JsonString(FormatEValue(restart.log10EValue))},
+                                   {"log10_evalue", JsonNumber(restart.log10EValue)},
+                                   {"motif", restart.motifRank > 0 ? JsonInteger(restart.motifRank) : "null"},
+                                   {"repeat", JsonString(RepeatCommand(restart))}});
+    return JsonInlineObject(members);
 }
 
 // A null restart: an exact run like the others, with the p-value its motif reached on shuffled targets.
 std::string NullRestartJson(const NullRestart& restart)
 {
-    const RestartRecord& record = restart.record;
-    return JsonInlineObject({{"round", JsonInteger(record.round)},
-                             {"width", JsonInteger(record.width)},
-                             {"index", JsonInteger(record.index)},
-                             {"parameter_file", JsonString(record.parameterFile)},
-                             {"report_file", JsonString(record.reportFile)},
-                             {"seed", JsonInteger(record.seed)},
-                             {"log_likelihood", JsonNumber(record.logLik)},
-                             {"sites", JsonInteger(record.sites)},
-                             {"consensus", JsonString(record.consensus)},
-                             {"pvalue", JsonString(FormatEValue(restart.log10PValue))},
-                             {"log10_pvalue", JsonNumber(restart.log10PValue)},
-                             {"repeat", JsonString(RepeatCommand(record))}});
+    JsonMembers members = RestartMembers(restart.record);
+    members.insert(members.end(), {{"pvalue", JsonString(FormatEValue(restart.log10PValue))},
+                                   {"log10_pvalue", JsonNumber(restart.log10PValue)},
+                                   {"repeat", JsonString(RepeatCommand(restart.record))}});
+    return JsonInlineObject(members);
 }
 
 std::string ParametersJson(const DiscoverSettings& settings)
