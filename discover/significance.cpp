@@ -85,26 +85,31 @@ double Log10EValue(double log10P, int tests) { return log10P + std::log10(std::m
 
 namespace {
 
-// Tail of the null restarts' p-values, in decades of p (x = -log10 p): the
-// share of null restarts beyond an anchor, and how far beyond it a share falls e-fold.
+// Tail of the null restarts' p-values, in decades of p: the p-value it is
+// drawn from, how many null restarts lie beyond it, and how many decades
+// further the share of them falls e-fold.
 struct NullTail {
-    double anchor = 0.0;       // log10 p
-    double beyond = 0.0;       // null restarts more extreme than the anchor
+    double anchor = 0.0;  // log10 p
+    double beyond = 0.0;
     double decadesPerEFold = 0.0;
 };
 
 // nullLog10P sorted, most extreme first.
 NullTail FitNullTail(const std::vector<double>& nullLog10P)
 {
-    // The scale measured on random sets with the default search; the least a fitted tail may have.
+    // A little above the scale measured on random sets with the default
+    // search: the least a fitted tail may have.
     constexpr double kLeastScale = 0.9;
     constexpr double kPriorWeight = 6.0;  // null restarts' worth of belief in that scale
     constexpr std::size_t kAnchorIndex = 3;
-    const auto begin = nullLog10P.begin();
-    const auto end = nullLog10P.end();
-    const auto below = [&](double value) { return static_cast<std::size_t>(std::lower_bound(begin, end, value) - begin); };
+    const auto below = [&](double value) {
+        return static_cast<std::size_t>(std::lower_bound(nullLog10P.begin(), nullLog10P.end(), value) -
+                                        nullLog10P.begin());
+    };
+    const auto at = [&](std::size_t index) {
+        return index < nullLog10P.size() ? std::min(0.0, nullLog10P[index]) : 0.0;
+    };
     const std::size_t separating = below(0.0);
-    const auto at = [&](std::size_t index) { return index < nullLog10P.size() ? std::min(0.0, nullLog10P[index]) : 0.0; };
 
     // The scale is the mean excess of the more extreme half of the null
     // restarts that separated anything over the next one, pulled towards the
