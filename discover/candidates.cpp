@@ -109,11 +109,23 @@ void Refine(const ScoringSets& sets, Candidate& candidate)
     if (separation.log10P <= candidate.separation.log10P) {
         candidate.summary = SummaryOfModel(candidate.summary, model);
         candidate.model = std::move(model);
-        candidate.separation = separation;
+        // Without held-out targets, a motif refitted to the words it calls is
+        // measured on those very words, which on random sequences alone reaches
+        // p-values of 1e-12: it is reported refitted, with the p-value of the
+        // form it was refitted from.
+        if (HoldsOut(sets))
+            candidate.separation = separation;
     }
 }
 
 }  // namespace
+
+Candidate BestForm(const ScoringSets& sets, const RestartResult& restart)
+{
+    Candidate candidate = Trimmed(sets, restart);
+    Refine(sets, candidate);
+    return candidate;
+}
 
 std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results)
 {
@@ -159,8 +171,7 @@ std::optional<ChosenCandidate> ChooseCandidate(const ScoringSets& sets, const st
             continue;
         if (trimmedCount++ == kClustersTrimmed)
             break;
-        Candidate candidate = Trimmed(sets, restart);
-        Refine(sets, candidate);
+        Candidate candidate = BestForm(sets, restart);
         if (!chosen || candidate.separation.log10P < chosen->candidate.separation.log10P)
             chosen = ChosenCandidate{std::move(candidate), c};
     }

@@ -21,7 +21,9 @@ struct Cluster {
     std::vector<std::size_t> members;
 };
 
-// A restart's motif in the form that separates best so far.
+// A restart's motif in the form that separates best so far. On a set too
+// small to hold some out, a refitted motif keeps the separation of the form it
+// was refitted from: that is what its significance is measured by.
 struct Candidate {
     MotifModel model;
     RunSummary summary;
@@ -35,6 +37,9 @@ struct ChosenCandidate {
     Candidate candidate;
     std::size_t cluster = 0;
 };
+
+// A restart's motif in its best form: as found or trimmed, then refitted to its sites when that separates better.
+Candidate BestForm(const ScoringSets& sets, const RestartResult& restart);
 
 // Restarts that found a site, best first; each joins the first cluster whose best restart it matches.
 std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results);

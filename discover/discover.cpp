@@ -11,6 +11,8 @@
 #include "discover/discover_limits.h"
 #include "discover/discovery_files.h"
 #include "discover/input_checks.h"
+#include "discover/motif_measures.h"
+#include "discover/motif_scan.h"
 #include "discover/restarts.h"
 #include "discover/scoring_sets.h"
 #include "discover/shuffle.h"
@@ -31,6 +33,27 @@ std::string ParameterText(const DiscoverSettings& settings, const std::string& f
     values.givenStrand = !settings.bothStrands;
     values.mask = settings.mask;
     return ParameterFileText(values);
+}
+
+// Null rounds of a set too small to hold some out: enough for about 48 null
+// restarts, at least two rounds and at most six.
+int NullRoundCount(int restartsInRound)
+{
+    constexpr int kNullRestarts = 48;
+    return std::clamp((kNullRestarts + restartsInRound - 1) / std::max(1, restartsInRound), 2, 6);
+}
+
+// The sets with every target replaced by its shuffle in copy `copy` of `shuffles` (copy-major).
+ScoringSets ShuffledTargets(const ScoringSets& sets, const std::vector<std::string>& shuffles, int copy)
+{
+    ScoringSets shuffled = sets;
+    const std::size_t n = sets.targets.sequences.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        shuffled.targets.sequences[i] = shuffles[static_cast<std::size_t>(copy) * n + i];
+        shuffled.targets.headers[i] = ">" + sets.targets.names[i] + " shuffled";
+        shuffled.targetCodes[i] = EncodeSequence(shuffled.targets.sequences[i]);
+    }
+    return shuffled;
 }
 
 // One discovery, from the check of its settings to its files.
@@ -61,10 +84,17 @@ private:
     // What the discovery records of its inputs, and the size of its rounds for the progress display.
     void RecordInputs(long long controlResidues);
 
-    // Names, seeds and parameter texts of a round's restarts, in the order their seeds are drawn.
-    std::vector<RestartPlan> PlanRound(int round, const std::string& fasta) const;
-    // Runs the round's restarts; refused when one was, or when the discovery was cancelled.
-    Outcome RunRound(int round, const std::string& fasta, std::vector<RestartResult>& results);
+    // Names, seeds and parameter texts of a round's restarts, in the order their
+    // seeds are drawn; null rounds draw theirs backwards from the base seed.
+    std::vector<RestartPlan> PlanRound(int round, const std::string& fasta, bool null) const;
+    // Runs a round's restarts on `sets`; refused when one was, or when the discovery was cancelled.
+    Outcome RunRound(int round, const std::string& fasta, const ScoringSets& sets, bool null,
+                     std::vector<RestartResult>& results);
+    // Before the first round of a set too small to hold some out: rounds of
+    // restarts on shuffled copies of the targets, to see what chance reaches.
+    Outcome NullRounds();
+    // log10 E-value of a p-value that one of the restarts run so far reached.
+    double Log10E(double log10P) const;
     // Merges the round's restarts, reports its motif when it is significant and
     // records the restarts; false when the round found nothing significant.
     bool ReportRound(std::vector<RestartResult>& results);
@@ -79,6 +109,9 @@ private:
     std::vector<MotifShares> m_reported;  // motifs of the earlier rounds
     int m_tests = 0;
     std::int64_t m_restartsStarted = 0;
+    int m_nullRounds = 0;
+    std::int64_t m_nullStarted = 0;
+    std::vector<double> m_nullLog10P;  // of every null restart's motif
 };
 
 Outcome DiscoveryRun::Prepare(bool force)
@@ -164,19 +197,29 @@ void DiscoveryRun::RecordInputs(long long controlResidues)
     m_discovery.controlResidues = controlResidues;
 
     const int restartsInRound = m_settings.restarts * static_cast<int>(m_settings.widths.size());
-    m_tally.SetRounds(m_settings.motifs, restartsInRound,
-                      static_cast<long long>(restartsInRound) * m_settings.iterations);
+    m_nullRounds = HoldsOut(m_sets) ? 0 : NullRoundCount(restartsInRound);
+    // The first round's progress counts the null rounds too.
+    const int firstRound = restartsInRound * (1 + m_nullRounds);
+    m_tally.SetRounds(m_settings.motifs, firstRound, static_cast<long long>(firstRound) * m_settings.iterations);
 }
 
 Outcome DiscoveryRun::Rounds()
 {
+    const int restartsInRound = m_settings.restarts * static_cast<int>(m_settings.widths.size());
     for (int round = 1; round <= m_settings.motifs; ++round) {
+        if (round == 2)
+            m_tally.SetRounds(m_settings.motifs, restartsInRound,
+                              static_cast<long long>(restartsInRound) * m_settings.iterations);
         m_tally.StartRound(round);
         const std::string fasta = "runs/round" + std::to_string(round) + ".fa";
         if (auto refusal = WriteRoundInput(m_sets, round, m_folder, fasta))
             return refusal;
+        if (round == 1) {
+            if (auto refusal = NullRounds())
+                return refusal;
+        }
         std::vector<RestartResult> results;
-        if (auto refusal = RunRound(round, fasta, results))
+        if (auto refusal = RunRound(round, fasta, m_sets, false, results))
             return refusal;
         if (!ReportRound(results))
             break;
@@ -184,7 +227,7 @@ Outcome DiscoveryRun::Rounds()
     return std::nullopt;
 }
 
-std::vector<RestartPlan> DiscoveryRun::PlanRound(int round, const std::string& fasta) const
+std::vector<RestartPlan> DiscoveryRun::PlanRound(int round, const std::string& fasta, bool null) const
 {
     std::vector<RestartPlan> plan;
     for (int width : m_settings.widths) {
@@ -194,12 +237,15 @@ std::vector<RestartPlan> DiscoveryRun::PlanRound(int round, const std::string& f
             record.round = round;
             record.width = width;
             record.index = index;
-            const std::string stem = "runs/r" + std::to_string(round) + "-w" + std::to_string(width) + "-" +
-                                     std::to_string(index);
+            const std::string stem = std::string(null ? "runs/n" : "runs/r") + std::to_string(round) + "-w" +
+                                     std::to_string(width) + "-" + std::to_string(index);
             record.parameterFile = stem + ".params";
             record.reportFile = stem + ".txt";
-            // Seeds follow the restarts' order over all rounds, whichever thread runs them.
-            record.seed = RunSeed(m_settings.seed, m_restartsStarted + static_cast<std::int64_t>(plan.size()));
+            // Seeds follow the restarts' order over all rounds, whichever thread runs
+            // them; the null restarts' seeds never meet theirs and leave them as they were.
+            const auto planned = static_cast<std::int64_t>(plan.size());
+            record.seed = null ? RunSeed(m_settings.seed, -1 - m_nullStarted - planned)
+                               : RunSeed(m_settings.seed, m_restartsStarted + planned);
             restart.parameterText = ParameterText(m_settings, fasta, record.reportFile, width);
             plan.push_back(std::move(restart));
         }
@@ -207,18 +253,51 @@ std::vector<RestartPlan> DiscoveryRun::PlanRound(int round, const std::string& f
     return plan;
 }
 
-Outcome DiscoveryRun::RunRound(int round, const std::string& fasta, std::vector<RestartResult>& results)
+Outcome DiscoveryRun::RunRound(int round, const std::string& fasta, const ScoringSets& sets, bool null,
+                               std::vector<RestartResult>& results)
 {
-    const std::vector<RestartPlan> plan = PlanRound(round, fasta);
-    results = RunRestarts(plan, m_settings.jobs, fasta, m_folder, m_sets, m_tally);
-    m_restartsStarted += static_cast<std::int64_t>(plan.size());
+    const std::vector<RestartPlan> plan = PlanRound(round, fasta, null);
+    results = RunRestarts(plan, m_settings.jobs, fasta, m_folder, sets, m_tally);
+    (null ? m_nullStarted : m_restartsStarted) += static_cast<std::int64_t>(plan.size());
     if (m_tally.Cancelled())
         return Refusal{"discovery cancelled"};
     for (const RestartResult& result : results)
         if (result.refusal)
             return result.refusal;
-    m_tests += static_cast<int>(results.size()) * kFormsTested;
+    if (!null)
+        m_tests += static_cast<int>(results.size()) * kFormsTested;
     return std::nullopt;
+}
+
+Outcome DiscoveryRun::NullRounds()
+{
+    // Copies of the targets with their dinucleotides kept hold no motif but
+    // what chance makes, so a restart's p-value there is one chance reached
+    // under the very search that a motif of the targets went through. The
+    // shuffles draw from a stream of their own, apart from the split's and the controls'.
+    const std::vector<std::string> shuffles = ShuffledControls(
+        m_sets.targets.sequences, m_nullRounds, (std::uint64_t{1} << 40) | m_settings.seed);
+    for (int round = 1; round <= m_nullRounds; ++round) {
+        const ScoringSets nullSets = ShuffledTargets(m_sets, shuffles, round - 1);
+        const std::string fasta = "runs/null" + std::to_string(round) + ".fa";
+        if (auto refusal = WriteRoundInput(nullSets, 1, m_folder, fasta))
+            return refusal;
+        std::vector<RestartResult> results;
+        if (auto refusal = RunRound(round, fasta, nullSets, true, results))
+            return refusal;
+        for (const RestartResult& result : results) {
+            const double log10P = result.record.sites > 0 ? BestForm(nullSets, result).separation.log10P : 0.0;
+            m_nullLog10P.push_back(log10P);
+            m_discovery.nullRestarts.push_back(NullRestart{result.record, log10P});
+        }
+    }
+    return std::nullopt;
+}
+
+double DiscoveryRun::Log10E(double log10P) const
+{
+    return HoldsOut(m_sets) ? Log10EValue(log10P, m_tests)
+                            : Log10CalibratedEValue(log10P, m_nullLog10P, m_restartsStarted);
 }
 
 bool DiscoveryRun::ReportRound(std::vector<RestartResult>& results)
@@ -226,8 +305,8 @@ bool DiscoveryRun::ReportRound(std::vector<RestartResult>& results)
     const std::vector<Cluster> clusters = ClusterRestarts(results);
     const std::optional<ChosenCandidate> chosen = ChooseCandidate(m_sets, results, clusters, m_reported);
     for (RestartResult& result : results)
-        result.record.log10EValue = Log10EValue(result.separation.log10P, m_tests);
-    const double log10E = chosen ? Log10EValue(chosen->candidate.separation.log10P, m_tests) : 0.0;
+        result.record.log10EValue = Log10E(result.separation.log10P);
+    const double log10E = chosen ? Log10E(chosen->candidate.separation.log10P) : 0.0;
     const bool significant = chosen && chosen->candidate.separation.targetHits > 0 &&
                              log10E <= std::log10(m_settings.evalueThreshold);
     if (significant)

@@ -49,6 +49,14 @@ struct RestartRecord {
     int motifRank = 0;              // rank of the reported motif it was merged into; 0 for none
 };
 
+// A restart on shuffled copies of the targets, run only to see what chance
+// reaches on a set too small to hold some out: an exact run like the others,
+// in null rounds of its own ("runs/n1-w12-3.params" samples "runs/null1.fa").
+struct NullRestart {
+    RestartRecord record;       // round: its null round; no E-value, no motif
+    double log10PValue = 0.0;   // of its motif in its best form; 0 when it ended without a site
+};
+
 // Residues of context kept on each side of a called site.
 inline constexpr int kSiteFlank = 10;
 
@@ -72,7 +80,9 @@ struct DiscoveredMotif {
     std::string id;                 // unique within the discovery, e.g. "1-TGTGACA"
     std::string consensus;
     int width = 0;
-    double log10EValue = 0.0;       // E = p-value times the number of motifs tested
+    // E = p-value times the number of motifs tested; on a set too small to hold
+    // some out, the restarts run so far times the share of null restarts that reach the p-value.
+    double log10EValue = 0.0;
     double log10PValue = 0.0;
     bool significant = false;       // E-value at or below the settings' threshold
     double threshold = 0.0;         // a sequence's best window is a site from this score on
@@ -105,6 +115,9 @@ struct Discovery {
     std::string controlSource;                // "shuffled targets (dinucleotides kept)" or the control file
     std::vector<DiscoveredMotif> motifs;      // significant ones, best first; may be empty
     std::vector<RestartRecord> restarts;      // every restart of every round, in run order
+    // Sets too small to hold some out: restarts on shuffled copies of the
+    // targets, against which the E-values are calibrated; in run order.
+    std::vector<NullRestart> nullRestarts;
     int motifsTested = 0;                     // candidates scored against the control, all rounds
     // E-value of the best candidate that was not significant (the reason the
     // discovery stopped), when there was one.

@@ -92,21 +92,38 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const
         indent);
 }
 
+// What every restart has: which it is, its files and seed, and what its best state held.
+JsonMembers RestartMembers(const RestartRecord& restart)
+{
+    return {{"round", JsonInteger(restart.round)},
+            {"width", JsonInteger(restart.width)},
+            {"index", JsonInteger(restart.index)},
+            {"parameter_file", JsonString(restart.parameterFile)},
+            {"report_file", JsonString(restart.reportFile)},
+            {"seed", JsonInteger(restart.seed)},
+            {"log_likelihood", JsonNumber(restart.logLik)},
+            {"sites", JsonInteger(restart.sites)},
+            {"consensus", JsonString(restart.consensus)}};
+}
+
 std::string RestartJson(const RestartRecord& restart)
 {
-    return JsonInlineObject({{"round", JsonInteger(restart.round)},
-                             {"width", JsonInteger(restart.width)},
-                             {"index", JsonInteger(restart.index)},
-                             {"parameter_file", JsonString(restart.parameterFile)},
-                             {"report_file", JsonString(restart.reportFile)},
-                             {"seed", JsonInteger(restart.seed)},
-                             {"log_likelihood", JsonNumber(restart.logLik)},
-                             {"sites", JsonInteger(restart.sites)},
-                             {"consensus", JsonString(restart.consensus)},
-                             {"evalue", JsonString(FormatEValue(restart.log10EValue))},
-                             {"log10_evalue", JsonNumber(restart.log10EValue)},
-                             {"motif", restart.motifRank > 0 ? JsonInteger(restart.motifRank) : "null"},
-                             {"repeat", JsonString(RepeatCommand(restart))}});
+    JsonMembers members = RestartMembers(restart);
+    members.insert(members.end(), {{"evalue", JsonString(FormatEValue(restart.log10EValue))},
+                                   {"log10_evalue", JsonNumber(restart.log10EValue)},
+                                   {"motif", restart.motifRank > 0 ? JsonInteger(restart.motifRank) : "null"},
+                                   {"repeat", JsonString(RepeatCommand(restart))}});
+    return JsonInlineObject(members);
+}
+
+// A null restart: an exact run like the others, with the p-value its motif reached on shuffled targets.
+std::string NullRestartJson(const NullRestart& restart)
+{
+    JsonMembers members = RestartMembers(restart.record);
+    members.insert(members.end(), {{"pvalue", JsonString(FormatEValue(restart.log10PValue))},
+                                   {"log10_pvalue", JsonNumber(restart.log10PValue)},
+                                   {"repeat", JsonString(RepeatCommand(restart.record))}});
+    return JsonInlineObject(members);
 }
 
 std::string ParametersJson(const DiscoverSettings& settings)
@@ -180,7 +197,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
     for (const RestartRecord& restart : discovery.restarts)
         restarts.push_back(RestartJson(restart));
     const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
-    return JsonObject(
+    JsonMembers members =
                {{"schema", JsonInteger(kDiscoveryJsonSchema)},
                 {"program", JsonString("kalvo")},
                 {"version", JsonString(settings.programVersion)},
@@ -202,9 +219,14 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                                            "the site scores and E-values count them")},
                 {"restarts_run_from", JsonString("the output folder")},
                 {"motifs", JsonArray(motifs, "  ")},
-                {"restarts", JsonArray(restarts, "  ")}},
-               "") +
-           "\n";
+                {"restarts", JsonArray(restarts, "  ")}};
+    if (!discovery.nullRestarts.empty()) {
+        std::vector<std::string> nullRestarts;
+        for (const NullRestart& restart : discovery.nullRestarts)
+            nullRestarts.push_back(NullRestartJson(restart));
+        members.emplace_back("null_restarts", JsonArray(nullRestarts, "  "));
+    }
+    return JsonObject(members, "") + "\n";
 }
 
 std::string SitesTable(const Discovery& discovery)
@@ -292,7 +314,8 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
     if (discovery.testTargets == targets) {
         out += "Targets:  " + Plural(targets, "sequence") +
                ", all used both to find and to test motifs (too few to hold\n"
-               "          some out: E-values are optimistic)\n";
+               "          some out: E-values are calibrated by " +
+               Plural(static_cast<long long>(discovery.nullRestarts.size()), "restart") + " on shuffled copies)\n";
     } else {
         out += "Targets:  " + Plural(targets, "sequence") + "; the restarts sampled " +
                std::to_string(discovery.sampledTargets) + ", " + std::to_string(discovery.testTargets) +

@@ -46,7 +46,10 @@ std::string Facts(const Discovery& discovery)
            Counted(discovery.controlResidues, "residue") + ": " + MarkupFromInput(discovery.controlSource) + "</dd>\n";
     if (discovery.testTargets == targets)
         out += "<dt>Test</dt><dd>all sequences were used both to find and to test the motifs (too few to hold some "
-               "out), so the E-values are optimistic</dd>\n";
+               "out), so the E-values are calibrated by " +
+               Counted(static_cast<long long>(discovery.nullRestarts.size()), "restart") +
+               " on shuffled copies of them (<code>runs/n*</code>, listed in " + Link("summary.json", "summary.json") +
+               ")</dd>\n";
     else
         out += "<dt>Test</dt><dd>the restarts sampled " + Counted(discovery.sampledTargets, "sequence") + "; " +
                Count(discovery.testTargets) + " others were held out to test the motifs</dd>\n";

@@ -24,7 +24,7 @@ std::vector<double> BestScores(const MotifScanner& scanner, const std::vector<st
 Separation Separate(const ScoringSets& sets, const MotifScanner& scanner)
 {
     const bool both = sets.bothStrands;
-    if (sets.training == sets.test) {
+    if (!HoldsOut(sets)) {
         return BestSeparation(BestScores(scanner, sets.targetCodes, sets.test, both),
                               BestScores(scanner, sets.controlCodes, sets.allControls, both));
     }

@@ -9,6 +9,10 @@
 
 namespace kalvo {
 
+// Whether motifs are measured on targets held out of the restarts and refits;
+// a set too small for that is used whole for both.
+inline bool HoldsOut(const ScoringSets& sets) { return sets.training != sets.test; }
+
 // How well the motif separates targets from controls: on the test targets, at
 // a threshold chosen on the training targets, when the set is large enough to hold some out.
 Separation Separate(const ScoringSets& sets, const MotifScanner& scanner);

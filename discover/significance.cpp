@@ -83,4 +83,72 @@ SiteCut SiteThreshold(std::vector<double> targetScores, long long targetWindows,
 
 double Log10EValue(double log10P, int tests) { return log10P + std::log10(std::max(1, tests)); }
 
+namespace {
+
+// Tail of the null restarts' p-values, in decades of p: the p-value it is
+// drawn from, how many null restarts lie beyond it, and how many decades
+// further the share of them falls e-fold.
+struct NullTail {
+    double anchor = 0.0;  // log10 p
+    double beyond = 0.0;
+    double decadesPerEFold = 0.0;
+};
+
+// nullLog10P sorted, most extreme first.
+NullTail FitNullTail(const std::vector<double>& nullLog10P)
+{
+    // A little above the scale measured on random sets with the default
+    // search: the least a fitted tail may have.
+    constexpr double kLeastScale = 0.9;
+    constexpr double kPriorWeight = 6.0;  // null restarts' worth of belief in that scale
+    constexpr std::size_t kAnchorIndex = 3;
+    const auto below = [&](double value) {
+        return static_cast<std::size_t>(std::lower_bound(nullLog10P.begin(), nullLog10P.end(), value) -
+                                        nullLog10P.begin());
+    };
+    const auto at = [&](std::size_t index) {
+        return index < nullLog10P.size() ? std::min(0.0, nullLog10P[index]) : 0.0;
+    };
+    const std::size_t separating = below(0.0);
+
+    // The scale is the mean excess of the more extreme half of the null
+    // restarts that separated anything over the next one, pulled towards the
+    // least scale: sets whose chance motifs go far (one site in every sequence,
+    // say) get a longer tail, a few null restarts never a shorter one.
+    const double next = at(std::min(std::max<std::size_t>(3, separating / 2), separating));
+    const std::size_t over = below(next);
+    double excess = 0.0;
+    for (std::size_t i = 0; i < over; ++i)
+        excess += next - nullLog10P[i];
+    NullTail tail;
+    tail.decadesPerEFold =
+        std::max(kLeastScale, (excess + kPriorWeight * kLeastScale) / (static_cast<double>(over) + kPriorWeight));
+    // The anchor: the fourth most extreme null restart, and at least p = 0.1,
+    // so that a tail is never drawn from null restarts that separated nothing.
+    tail.anchor = std::min(-1.0, at(std::min(kAnchorIndex, separating)));
+    tail.beyond = static_cast<double>(below(tail.anchor));
+    return tail;
+}
+
+}  // namespace
+
+double Log10CalibratedEValue(double log10P, std::vector<double> nullLog10P, std::int64_t restarts)
+{
+    // The share of null restarts at least as extreme, one added to both counts
+    // so that a few null restarts never make a p-value look rarer than they can
+    // tell; past the anchor, the share follows the fitted tail.
+    std::sort(nullLog10P.begin(), nullLog10P.end());
+    const double n = static_cast<double>(nullLog10P.size());
+    const NullTail tail = FitNullTail(nullLog10P);
+    double log10Share = 0.0;
+    if (log10P >= tail.anchor) {
+        const auto reached = std::upper_bound(nullLog10P.begin(), nullLog10P.end(), log10P) - nullLog10P.begin();
+        log10Share = std::log10((static_cast<double>(reached) + 1.0) / (n + 1.0));
+    } else {
+        log10Share = std::log10((tail.beyond + 1.0) / (n + 1.0)) -
+                     (tail.anchor - log10P) / (tail.decadesPerEFold * std::log(10.0));
+    }
+    return log10Share + std::log10(static_cast<double>(std::max<std::int64_t>(1, restarts)));
+}
+
 }  // namespace kalvo

@@ -3,6 +3,7 @@
 // sets into sequences with a site and without, and a one-sided Fisher exact
 // test says how unlikely that many targets with a site would be by chance.
 #pragma once
+#include <cstdint>
 #include <vector>
 
 namespace kalvo {
@@ -40,5 +41,12 @@ Separation SeparationAt(double threshold, const std::vector<double>& targetBest,
 
 // log10 of the E-value of a p-value after `tests` motifs were tested.
 double Log10EValue(double log10P, int tests);
+
+// log10 of the E-value of a p-value that one of `restarts` restarts reached,
+// against what restarts on shuffled copies of the targets reached (the log10
+// p-value of each one's motif; 0 for one without a site): how many of the
+// restarts would reach it by chance. For sets too small to hold some out,
+// whose p-values are measured on the sequences the motifs were fitted to.
+double Log10CalibratedEValue(double log10P, std::vector<double> nullLog10P, std::int64_t restarts);
 
 }  // namespace kalvo

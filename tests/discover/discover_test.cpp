@@ -69,6 +69,7 @@ TEST(Discover, FindsThePlantedMotifCallsItsSitesAndStops)
     EXPECT_EQ(discovery.restarts.size(), 6u);
     EXPECT_GT(discovery.testTargets, 0);
     EXPECT_EQ(discovery.trainingTargets + discovery.testTargets, 60);
+    EXPECT_TRUE(discovery.nullRestarts.empty());  // held-out targets need no null restarts
 }
 
 TEST(Discover, NothingIsSignificantWithoutAMotif)

@@ -68,7 +68,7 @@ ProgressDialog* VisibleProgressDialog()
 }
 
 // The bar is the round's iterations: the share the text gives, and never behind the
-// restarts it counts as done. False when the text has no count yet.
+// restarts it counts as done by more than one of its thousand steps. False when the text has no count yet.
 bool ExpectBarAsText(const ProgressDialog& progress)
 {
     static const std::regex counted("restarts ([0-9]+) of ([0-9]+) done \\(([0-9]+)% of the iterations\\)");
@@ -76,7 +76,7 @@ bool ExpectBarAsText(const ProgressDialog& progress)
     const std::string text = progress.Text().toStdString();
     if (!std::regex_search(text, match, counted))
         return false;
-    EXPECT_GE(progress.Fraction() + 1e-9, std::stod(match[1]) / std::stod(match[2])) << text;
+    EXPECT_GE(progress.Fraction() + 1e-3, std::stod(match[1]) / std::stod(match[2])) << text;
     EXPECT_EQ(std::stoi(match[3]), static_cast<int>(progress.Fraction() * 100.0 + 1e-9)) << text;
     EXPECT_TRUE(progress.Text().contains("elapsed")) << text;
     return true;
@@ -267,13 +267,14 @@ TEST_F(AnalysisWindow, CancelStopsTheAnalysisAndKeepsNothingOfItInANewFolder)
     ProgressDialog* progress = nullptr;
     ASSERT_TRUE(WaitFor([&] {
         progress = VisibleProgressDialog();
-        return progress && progress->Text().contains("restarts 0 of 2 done");
+        // Two restarts, and in a set this small twelve more on shuffled copies of it.
+        return progress && progress->Text().contains("restarts 0 of 14 done");
     }));
-    EXPECT_TRUE(progress->Text().startsWith("Discovering motifs in 'in.fa'\nMotif 1 of at most 1: restarts 0 of 2 done ("))
+    EXPECT_TRUE(progress->Text().startsWith("Discovering motifs in 'in.fa'\nMotif 1 of at most 1: restarts 0 of 14 done ("))
         << progress->Text().toStdString();
     EXPECT_EQ(progress->windowModality(), Qt::ApplicationModal);
     EXPECT_TRUE(ExpectBarAsText(*progress));
-    EXPECT_EQ(Frame().StatusText(), "Discovering motifs in 'in.fa': restarts 0 of 2");
+    EXPECT_EQ(Frame().StatusText(), "Discovering motifs in 'in.fa': restarts 0 of 14");
     // Written beside its place, the folder appears only when whole.
     EXPECT_FALSE(std::filesystem::exists(request.settings.outputDir));
     EXPECT_EQ(Hidden(dir), 2);  // the partial folder and the lock file
