@@ -251,8 +251,22 @@ std::string MatchPage(const std::vector<KnownMotif>& queries, const std::vector<
 bool WriteOutput(const std::string& path, const std::string& bytes, std::ostream& err)
 {
     if (auto problem = ReplaceWhole(path, bytes)) {
-        err << "kalvo: " << *problem << "\n";
+        err << "kalvo: cannot write " << Quote(path) << ": " << *problem << "\n";
         return false;
+    }
+    return true;
+}
+
+// Whether the outputs can be written, checked before the work, so that a refusal writes nothing.
+bool OutputsWritable(const MatchOptions& options, std::ostream& err)
+{
+    for (const std::optional<std::string>& path : {options.output, options.html}) {
+        if (!path)
+            continue;
+        if (auto problem = CheckAppendable(*path)) {
+            err << "kalvo: cannot write " << Quote(*path) << ": " << *problem << "\n";
+            return false;
+        }
     }
     return true;
 }
@@ -275,6 +289,8 @@ int KalvoMatch(const std::vector<std::string>& words, const CommandStreams& io)
                                                         std::to_string(parsed.operands.size()));
     if (options.evalueGiven && options.filter.maxQValue)
         return UsageError(io.err, kMatchSyntax, "--evalue and --qvalue cannot be given together");
+    if (!OutputsWritable(options, io.err))
+        return kExitRefused;
     const std::string& source = parsed.operands.front();
     const MotifRead queries = ReadMotifFile(source);
     if (queries.refusal) {
