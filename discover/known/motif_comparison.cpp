@@ -41,11 +41,6 @@ PreparedQuery PrepareQuery(const KnownMotif& query, double endBits, int keep)
     return prepared;
 }
 
-double PairScore(const ComparisonSettings& settings, const ScoredColumn& query, const ScoredColumn& target)
-{
-    return ColumnScore(settings.similarity, query, target);
-}
-
 int MinimumOverlap(int minOverlap, int queryWidth, int targetWidth)
 {
     return std::max(1, std::min({minOverlap, queryWidth, targetWidth}));
@@ -110,7 +105,7 @@ void ScoreQuery(const PreparedQuery& query, const ComparisonTargets& targets, co
     float* out = scores.steps.data();
     for (const ScoredColumn& target : targets.columns) {
         for (const ScoredColumn& column : query.columns) {
-            const double score = PairScore(settings, column, target);
+            const double score = ColumnScore(settings.similarity, column, target);
             *out++ = static_cast<float>(score);
             low = std::min(low, score);
             high = std::max(high, score);
@@ -175,7 +170,7 @@ double AlignmentScore(const PreparedQuery& query, const ComparisonTargets& targe
     const Overlap overlap = Aligned(width, targetWidth, match.offset);
     double score = 0.0;
     for (int i = overlap.first; i < overlap.end; ++i)
-        score += PairScore(settings, query.columns[static_cast<std::size_t>(i)],
+        score += ColumnScore(settings.similarity, query.columns[static_cast<std::size_t>(i)],
                            targets.columns[static_cast<std::size_t>(base + i + match.offset)]);
     return score;
 }
