@@ -19,6 +19,7 @@ struct CommandInfo {
 // The everyday command first.
 constexpr CommandInfo kCommands[] = {
     {"discover", "FASTA", "the significant motifs of a FASTA file, sites and E-values", KalvoDiscover},
+    {"match", "MOTIFS", "the known motifs that the motifs of a file resemble", KalvoMatch},
     {"find", "FASTA", "runs on a FASTA file with the settings given as options", KalvoFind},
     {"run", "PARAMS", "one run of a parameter file", KalvoRun},
     {"repeat", "PARAMS", "as many runs of a parameter file as its \"-N\" line says", KalvoRepeat},
@@ -26,7 +27,7 @@ constexpr CommandInfo kCommands[] = {
 };
 
 constexpr std::string_view kProgramUsage =
-    "usage: kalvo discover|find|run|repeat|batch FILE [OPTIONS]\n"
+    "usage: kalvo discover|match|find|run|repeat|batch FILE [OPTIONS]\n"
     "       kalvo COMMAND --help | kalvo --help | kalvo --version\n";
 
 int ProgramUsageError(std::ostream& err, const std::string& problem)
@@ -43,7 +44,8 @@ void ProgramHelp(std::ostream& out)
         out << "  " << info.name << std::string(9 - info.name.size(), ' ') << info.operand
             << std::string(8 - info.operand.size(), ' ') << info.summary << "\n";
     out << "\nFASTA is a file, or - for standard input. PARAMS is a parameter file, LIST a\n"
-           "file that lists parameter files. Options follow the command.\n"
+           "file that lists parameter files, MOTIFS a motif file or a discovery folder.\n"
+           "Options follow the command.\n"
            "Run 'kalvo COMMAND --help' for the options of a command.\n\n"
            "Example:\n"
            "  kalvo discover peaks.fa -j 4\n";

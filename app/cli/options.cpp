@@ -36,21 +36,28 @@ constexpr OptionInfo kOptions[] = {
     {"--pseudocount", Option::Pseudocount, true, kFind, "[--pseudocount X]"},
     {"--correlation", Option::Correlation, true, kFind, "[--correlation C]"},
     {"--moves", Option::Moves, true, kFind, "[--moves M]"},
-    {"--evalue", Option::EValue, true, kDiscover, "[--evalue E]"},
+    {"--db", Option::Database, true, kMatch, "[--db FILE]..."},
+    {"--taxon", Option::Taxon, true, kMatch, "[--taxon T]..."},
+    {"--top", Option::Top, true, kMatch, "[--top N]"},
+    {"--evalue", Option::EValue, true, kDiscover | kMatch, "[--evalue E]"},
+    {"--qvalue", Option::QValue, true, kMatch, "[--qvalue Q]"},
+    {"--min-overlap", Option::MinOverlap, true, kMatch, "[--min-overlap K]"},
+    {"--similarity", Option::Similarity, true, kMatch, "[--similarity S]"},
     {"--no-mask", Option::NoMask, false, kDiscover, "[--no-mask]"},
     {"--one-site", Option::OneSite, false, kFind | kDiscover, "[--one-site]"},
     {"--given-strand", Option::GivenStrand, false, kFind | kDiscover, "[--given-strand]"},
     {"--seed-word", Option::SeedWord, true, kFind, "[--seed-word WORD]"},
     {"--mask", Option::Mask, false, kFind, "[--mask]"},
     {"--background", Option::Background, true, kFind, "[--background PATH]"},
-    {"-o", Option::Output, true, kFind, "[-o PATH]"},
-    {"--output", Option::Output, true, kFind, ""},
+    {"-o", Option::Output, true, kFind | kMatch, "[-o PATH]"},
+    {"--output", Option::Output, true, kFind | kMatch, ""},
+    {"--html", Option::Html, true, kMatch, "[--html FILE]"},
     {"--repeats", Option::Repeats, true, kFind, "[--repeats N]"},
     {"--write-params", Option::WriteParams, true, kFind, "[--write-params FILE]"},
     {"-o", Option::OutputDir, true, kDiscover, "[-o DIR]"},
     {"--output-dir", Option::OutputDir, true, kDiscover, ""},
     {"--force", Option::Force, false, kDiscover, "[--force]"},
-    {"--seed", Option::Seed, true, kAllCommands, "[--seed S]"},
+    {"--seed", Option::Seed, true, kParameterCommands | kFind | kDiscover, "[--seed S]"},
     {"-j", Option::Jobs, true, kAllCommands, "[-j N]"},
     {"--jobs", Option::Jobs, true, kAllCommands, ""},
     {"--formats", Option::Formats, true, kParameterCommands | kFind, "[--formats F,...]"},
@@ -65,17 +72,21 @@ constexpr OptionInfo kOptions[] = {
 // The commands' names in messages about options that belong elsewhere.
 std::string CommandsOf(unsigned commands)
 {
-    std::string names;
-    auto add = [&](unsigned bit, const char* name) {
-        if (!(commands & bit))
-            return;
-        names += names.empty() ? "" : " and ";
-        names += name;
+    std::vector<std::string_view> names;
+    auto add = [&](unsigned bit, std::string_view name) {
+        if (commands & bit)
+            names.push_back(name);
     };
     add(kFind, "`kalvo find`");
     add(kDiscover, "`kalvo discover`");
+    add(kMatch, "`kalvo match`");
     add(kParameterCommands, "run, repeat and batch");
-    return names;
+    std::string text;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        text += k == 0 ? "" : k + 1 == names.size() ? " and " : ", ";
+        text += names[k];
+    }
+    return text;
 }
 
 // The option of this name that one of the commands takes, if any; with

@@ -22,10 +22,12 @@ enum class Option {
     Repeats, WriteParams,
     // options of discover only
     Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force,
+    // options of match only
+    Database, Taxon, Top, QValue, MinOverlap, Similarity, Html,
 };
 
 // Which commands take an option.
-enum CommandSet : unsigned { kParameterCommands = 1, kFind = 2, kDiscover = 4, kAllCommands = 7 };
+enum CommandSet : unsigned { kParameterCommands = 1, kFind = 2, kDiscover = 4, kMatch = 8, kAllCommands = 15 };
 
 // A command as its usage lines show it.
 struct CommandSyntax {
