@@ -132,7 +132,7 @@ Outcome DiscoveryRun::ReadControls(const SequenceTexts& targets, SequenceTexts& 
         return std::nullopt;
     }
     // Seeded apart from the restarts' streams, so the controls never depend on --jobs.
-    controls.sequences = ShuffledControls(targets.sequences, ControlCopies(targets.sequences.size()),
+    controls.sequences = ShuffledControls(targets.sequences, ControlCopies(targets.sequences.size(), targets.residues),
                                           static_cast<std::uint64_t>(m_settings.seed) * 2 + 1);
     for (const std::string& sequence : controls.sequences)
         controls.residues += static_cast<long long>(sequence.size());

@@ -24,10 +24,30 @@ std::string TsvField(std::string_view text)
     return out;
 }
 
-std::string TargetName(const Discovery& discovery, int seqIndex)
+// The name the tables give target seqIndex (SequenceNames), or "" for an index the discovery does not know.
+std::string_view NameOf(const std::vector<std::string>& names, int seqIndex)
 {
     const auto index = static_cast<std::size_t>(seqIndex);
-    return seqIndex >= 0 && index < discovery.targetNames.size() ? discovery.targetNames[index] : std::string();
+    return seqIndex >= 0 && index < names.size() ? std::string_view(names[index]) : std::string_view();
+}
+
+// Every target that holds a called site, once, in input order: its number, the name the
+// tables give it, its whole header and its length. The only place a header is written whole.
+std::string SiteSequencesJson(const Discovery& discovery, const std::vector<std::string>& names)
+{
+    std::vector<char> holds(discovery.targetNames.size(), 0);
+    for (const DiscoveredMotif& motif : discovery.motifs)
+        for (const CalledSite& site : motif.sites)
+            if (site.seqIndex >= 0 && static_cast<std::size_t>(site.seqIndex) < holds.size())
+                holds[static_cast<std::size_t>(site.seqIndex)] = 1;
+    std::vector<std::string> items;
+    for (std::size_t i = 0; i < holds.size(); ++i)
+        if (holds[i])
+            items.push_back(JsonInlineObject({{"index", JsonInteger(static_cast<long long>(i))},
+                                              {"name", JsonString(names[i])},
+                                              {"header", JsonString(discovery.targetNames[i])},
+                                              {"length", JsonInteger(TargetLength(discovery, static_cast<int>(i)))}}));
+    return JsonArray(items, "  ");
 }
 
 std::string PairJson(const GroupNode& group)
@@ -202,18 +222,20 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                                            "the site scores and E-values count them")},
                 {"restarts_run_from", JsonString("the output folder")},
                 {"motifs", JsonArray(motifs, "  ")},
-                {"restarts", JsonArray(restarts, "  ")}},
+                {"restarts", JsonArray(restarts, "  ")},
+                {"site_sequences", SiteSequencesJson(discovery, SequenceNames(discovery.targetNames))}},
                "") +
            "\n";
 }
 
 std::string SitesTable(const Discovery& discovery)
 {
+    const std::vector<std::string> names = SequenceNames(discovery.targetNames);
     std::string out = "motif\tseq_index\tsequence\tstart\tend\tstrand\tscore\tword\n";
     for (const DiscoveredMotif& motif : discovery.motifs)
         for (const CalledSite& site : motif.sites)
             out += std::to_string(motif.rank) + "\t" + std::to_string(site.seqIndex) + "\t" +
-                   TsvField(TargetName(discovery, site.seqIndex)) + "\t" + std::to_string(site.start) + "\t" +
+                   TsvField(NameOf(names, site.seqIndex)) + "\t" + std::to_string(site.start) + "\t" +
                    std::to_string(site.end) + "\t" + (site.forward ? "+" : "-") + "\t" + FixedText(site.score, 3) +
                    "\t" + TsvField(site.word) + "\n";
     return out;
@@ -222,17 +244,16 @@ std::string SitesTable(const Discovery& discovery)
 std::string SitesBed(const Discovery& discovery)
 {
     const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    const std::vector<std::string> names = SequenceNames(discovery.targetNames);
     std::string out;
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
         const DiscoveredMotif& motif = discovery.motifs[m];
         double best = -std::numeric_limits<double>::infinity();
         for (const CalledSite& site : motif.sites)
             best = std::max(best, site.score);
-        for (const CalledSite& site : motif.sites) {
-            const std::string name = TargetName(discovery, site.seqIndex);
-            out += BedLine({name, TargetLength(discovery, site.seqIndex), site.seqIndex, site.start,
-                            site.end - site.start, site.forward, ids[m], BedScore(site.score, best)});
-        }
+        for (const CalledSite& site : motif.sites)
+            out += BedLine({NameOf(names, site.seqIndex), TargetLength(discovery, site.seqIndex), site.seqIndex,
+                            site.start, site.end - site.start, site.forward, ids[m], BedScore(site.score, best)});
     }
     return out;
 }
