@@ -192,18 +192,6 @@ void CallRun(std::vector<ScanHit>& run, long long width, std::vector<char>& take
 
 }  // namespace
 
-void MotifScanner::ScoreSequence(const std::vector<std::uint8_t>& codes, bool bothStrands,
-                                 std::vector<double>& forward, std::vector<double>& reverse) const
-{
-    const long long starts = std::max(0LL, static_cast<long long>(codes.size()) - m_width + 1);
-    forward.resize(static_cast<std::size_t>(starts));
-    reverse.resize(bothStrands ? static_cast<std::size_t>(starts) : 0);
-    std::vector<std::uint8_t> complement;
-    for (long long first = 0; first < starts; first += kScanStretch)
-        ScoreStarts(*this, codes, first, std::min(kScanStretch, starts - first), forward.data() + first,
-                    bothStrands ? reverse.data() + first : nullptr, complement);
-}
-
 double MotifScanner::BestScore(const std::vector<std::uint8_t>& codes, bool bothStrands) const
 {
     thread_local StretchScores scores;

@@ -48,11 +48,6 @@ public:
     int Width() const { return m_width; }
     // Score of the word starting at codes[0] (width letters), or kNoScore when it holds a code 4.
     double ScoreCodes(const std::uint8_t* codes) const;
-    // Scores of every start of a sequence on the given strand (forward) and of the
-    // reverse complement of the same window (reverse), both indexed by leftmost
-    // position; the buffers are resized to max(0, L - W + 1).
-    void ScoreSequence(const std::vector<std::uint8_t>& codes, bool bothStrands, std::vector<double>& forward,
-                       std::vector<double>& reverse) const;
     // Best score of a sequence over both strands (or the given one); kNoScore when no word can be scored.
     // Scored a stretch at a time (StretchScores), so a long sequence takes no buffer of its length.
     double BestScore(const std::vector<std::uint8_t>& codes, bool bothStrands) const;
@@ -72,9 +67,10 @@ private:
 // Start positions a scan scores at a time: scans of long sequences hold buffers of a stretch, never of the sequence.
 inline constexpr long long kScanStretch = 1 << 14;
 
-// The window scores of a sequence a stretch of start positions at a time, the same
-// numbers ScoreSequence gives. The buffers take the size of the first stretch and are
-// reused, so a scan allocates nothing per window or per stretch.
+// The window scores of a sequence, a stretch of start positions at a time: each start
+// on the given strand (forward) and the reverse complement of the same window (reverse),
+// both indexed by leftmost position. The buffers take the size of the first stretch
+// and are reused, so a scan allocates nothing per window or per stretch.
 class StretchScores {
 public:
     // Scores the windows starting at first, first + 1, ..., at most kScanStretch of them;

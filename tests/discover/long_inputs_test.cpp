@@ -20,16 +20,6 @@ namespace fs = std::filesystem;
 using ::testing::EndsWith;
 using ::testing::StartsWith;
 
-// Runs the rest of a test in another working directory, and comes back.
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const fs::path& path) : m_previous(fs::current_path()) { fs::current_path(path); }
-    ~WorkingDirectory() { fs::current_path(m_previous); }
-
-private:
-    fs::path m_previous;
-};
-
 long long FolderSize(const fs::path& folder)
 {
     long long bytes = 0;
@@ -50,18 +40,29 @@ int Occurrences(const std::string& text, const std::string& part)
 // Each restart's parameter file and seed, run in the output folder, append its report block again.
 void ExpectEveryRestartRepeats(const std::string& out)
 {
+    struct Restart {
+        std::vector<std::string> args;
+        std::string report;
+        std::string block;
+    };
+    std::vector<Restart> restarts;
     const auto summary = nlohmann::json::parse(ReadBytes(out + "/summary.json"));
-    ASSERT_FALSE(summary["restarts"].empty());
     for (const auto& restart : summary["restarts"]) {
-        const std::string report = out + "/" + restart["report_file"].get<std::string>();
-        const std::string block = ReadBytes(report);
-        ASSERT_FALSE(block.empty());
-        const WorkingDirectory inFolder(out);
-        const Invocation run = Kalvo({"run", restart["parameter_file"].get<std::string>(), "--seed",
-                                      std::to_string(restart["seed"].get<std::uint32_t>()), "--quiet"});
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(ReadBytes(report), block + block);
+        const std::string report = restart["report_file"];
+        restarts.push_back({{"run", restart["parameter_file"], "--seed", std::to_string(restart["seed"].get<long long>()),
+                             "--quiet"},
+                            report, ReadBytes(out + "/" + report)});
     }
+    ASSERT_FALSE(restarts.empty());
+    const fs::path testFolder = fs::current_path();
+    fs::current_path(out);
+    for (const Restart& restart : restarts) {
+        const Invocation run = Kalvo(restart.args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_FALSE(restart.block.empty());
+        EXPECT_EQ(ReadBytes(restart.report), restart.block + restart.block);
+    }
+    fs::current_path(testFolder);
 }
 
 TEST(LongInputs, AMegabyteHeaderIsWrittenOnceAndEveryTableNamesItsSequenceShortly)
@@ -93,8 +94,9 @@ TEST(LongInputs, AMegabyteHeaderIsWrittenOnceAndEveryTableNamesItsSequenceShortl
     EXPECT_THAT(name, EndsWith("~1"));  // cut, and made unique by the sequence's number
 
     for (const std::string& line : SplitLines(ReadBytes(out + "/sites.tsv"))) {
-        if (line.starts_with("1\t0\t"))
+        if (line.starts_with("1\t0\t")) {
             EXPECT_THAT(line, StartsWith("1\t0\t" + name + "\t"));
+        }
     }
     for (const std::string& line : SplitLines(ReadBytes(out + "/sites.bed")))
         EXPECT_LT(line.size(), 200u);

@@ -73,15 +73,16 @@ TEST(MotifScan, ReverseStrandScoresAreIndexedByLeftmostPosition)
     const MotifScanner scanner(ModelOf("AACG", 10));
     // CGTT at 3 is the reverse complement of AACG.
     const auto codes = EncodeSequence("GGGCGTTGG");
-    std::vector<double> forward;
-    std::vector<double> reverse;
-    scanner.ScoreSequence(codes, true, forward, reverse);
-    ASSERT_EQ(reverse.size(), 6u);
-    EXPECT_DOUBLE_EQ(reverse[3], Score(scanner, "AACG"));
-    EXPECT_DOUBLE_EQ(scanner.BestScore(codes, true), reverse[3]);
-    EXPECT_LT(scanner.BestScore(codes, false), reverse[3]);
+    StretchScores scores;
+    ASSERT_TRUE(scores.Score(scanner, codes, true, 0));
+    ASSERT_EQ(scores.Size(), 6u);
+    const double reverse = scores.Reverse(3);
+    EXPECT_DOUBLE_EQ(reverse, Score(scanner, "AACG"));
+    EXPECT_DOUBLE_EQ(scanner.BestScore(codes, true), reverse);
+    EXPECT_LT(scanner.BestScore(codes, false), reverse);
+    EXPECT_FALSE(scores.Score(scanner, codes, true, 6));  // no window starts past the last one
 
-    const auto hits = CallHits(scanner, codes, true, {reverse[3], reverse[3]});
+    const auto hits = CallHits(scanner, codes, true, {reverse, reverse});
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].start, 3);
     EXPECT_FALSE(hits[0].forward);
@@ -193,9 +194,17 @@ TEST(MotifScan, ALongSequenceScansInStretchesAsIfScannedWhole)
         for (std::size_t p = 0; p < whole.forward.size(); ++p)
             best = std::max({best, whole.forward[p], both ? whole.reverse[p] : kNoScore});
         EXPECT_EQ(scanner.BestScore(codes, both), best);
+        StretchScores scores;
         std::vector<double> forward;
         std::vector<double> reverse;
-        scanner.ScoreSequence(codes, both, forward, reverse);
+        for (long long first = 0; scores.Score(scanner, codes, both, first); first += kScanStretch) {
+            EXPECT_LE(scores.Size(), static_cast<std::size_t>(kScanStretch));
+            for (std::size_t i = 0; i < scores.Size(); ++i) {
+                forward.push_back(scores.Forward(i));
+                if (both)
+                    reverse.push_back(scores.Reverse(i));
+            }
+        }
         EXPECT_EQ(forward, whole.forward);
         EXPECT_EQ(reverse, both ? whole.reverse : std::vector<double>());
 
