@@ -31,9 +31,10 @@ std::string_view NameOf(const std::vector<std::string>& names, int seqIndex)
     return seqIndex >= 0 && index < names.size() ? std::string_view(names[index]) : std::string_view();
 }
 
-// Every target that holds a called site, once, in input order: its number, the name the
-// tables give it, its whole header and its length. The only place a header is written whole.
-std::string SiteSequencesJson(const Discovery& discovery, const std::vector<std::string>& names)
+// The whole header of every target that holds a called site and whose header says
+// more than its name in the tables, once, in input order, with its number and name:
+// the one place a header is written whole.
+std::string HeadersJson(const Discovery& discovery, const std::vector<std::string>& names)
 {
     std::vector<char> holds(discovery.targetNames.size(), 0);
     for (const DiscoveredMotif& motif : discovery.motifs)
@@ -42,11 +43,10 @@ std::string SiteSequencesJson(const Discovery& discovery, const std::vector<std:
                 holds[static_cast<std::size_t>(site.seqIndex)] = 1;
     std::vector<std::string> items;
     for (std::size_t i = 0; i < holds.size(); ++i)
-        if (holds[i])
+        if (holds[i] && discovery.targetNames[i] != names[i])
             items.push_back(JsonInlineObject({{"index", JsonInteger(static_cast<long long>(i))},
                                               {"name", JsonString(names[i])},
-                                              {"header", JsonString(discovery.targetNames[i])},
-                                              {"length", JsonInteger(TargetLength(discovery, static_cast<int>(i)))}}));
+                                              {"header", JsonString(discovery.targetNames[i])}}));
     return JsonArray(items, "  ");
 }
 
@@ -223,7 +223,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                 {"restarts_run_from", JsonString("the output folder")},
                 {"motifs", JsonArray(motifs, "  ")},
                 {"restarts", JsonArray(restarts, "  ")},
-                {"site_sequences", SiteSequencesJson(discovery, SequenceNames(discovery.targetNames))}},
+                {"headers", HeadersJson(discovery, SequenceNames(discovery.targetNames))}},
                "") +
            "\n";
 }

@@ -26,7 +26,13 @@ std::uint64_t OrderKey(double score)
 
 }  // namespace
 
-ThresholdScores::ThresholdScores(double floor, std::size_t keptLimit) : m_floor(floor), m_keptLimit(keptLimit) {}
+ThresholdScores::ThresholdScores(double floor, std::size_t keptLimit) : m_floor(floor), m_keptLimit(keptLimit)
+{
+    if (keptLimit < std::numeric_limits<std::size_t>::max()) {
+        m_targetScores.reserve(keptLimit);
+        m_controlScores.reserve(keptLimit);
+    }
+}
 
 bool ThresholdScores::Keeps(double score) const
 {
@@ -38,13 +44,13 @@ void ThresholdScores::Add(double score, bool target)
     ++(target ? m_targetWindows : m_controlWindows);
     if (!Keeps(score))
         return;
+    if (m_bins.empty() && m_targetScores.size() + m_controlScores.size() == m_keptLimit)
+        CountInBins();
     if (!m_bins.empty()) {
         ++m_bins[static_cast<std::size_t>(OrderKey(score) >> kBinShift)][target ? 0 : 1];
         return;
     }
     (target ? m_targetScores : m_controlScores).push_back(score);
-    if (m_targetScores.size() + m_controlScores.size() > m_keptLimit)
-        CountInBins();
 }
 
 void ThresholdScores::CountInBins()

@@ -13,12 +13,15 @@
 
 namespace kalvo {
 
-// Scores kept before only their counts per bin are: 16 MB of them.
-inline constexpr std::size_t kKeptThresholdScores = std::size_t{1} << 21;
+// Scores kept before only their counts per bin are: 64 MB of them. Enough for the
+// windows of a hundred thousand typical peaks to be chosen from in one pass.
+inline constexpr std::size_t kKeptThresholdScores = std::size_t{1} << 23;
 
 class ThresholdScores {
 public:
-    // Keeps the scores from `floor` on, up to `keptLimit` of them.
+    // Keeps the scores from `floor` on, up to `keptLimit` of them. Room for them is
+    // reserved at once, so they are never copied as they grow (the system gives
+    // memory to the pages that are written, not to the room).
     ThresholdScores(double floor, std::size_t keptLimit);
 
     // One window's score, of a target or a control; every window counts, whatever its score.
