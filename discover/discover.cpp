@@ -50,7 +50,6 @@ ScoringSets ShuffledTargets(const ScoringSets& sets, const std::vector<std::stri
     const std::size_t n = sets.targets.sequences.size();
     for (std::size_t i = 0; i < n; ++i) {
         shuffled.targets.sequences[i] = shuffles[static_cast<std::size_t>(copy) * n + i];
-        shuffled.targets.headers[i] = ">" + sets.targets.names[i] + " shuffled";
         shuffled.targetCodes[i] = EncodeSequence(shuffled.targets.sequences[i]);
     }
     return shuffled;
@@ -176,7 +175,7 @@ Outcome DiscoveryRun::ReadControls(const SequenceTexts& targets, SequenceTexts& 
         return std::nullopt;
     }
     // Seeded apart from the restarts' streams, so the controls never depend on --jobs.
-    controls.sequences = ShuffledControls(targets.sequences, ControlCopies(targets.sequences.size()),
+    controls.sequences = ShuffledControls(targets.sequences, ControlCopies(targets.sequences.size(), targets.residues),
                                           static_cast<std::uint64_t>(m_settings.seed) * 2 + 1);
     for (const std::string& sequence : controls.sequences)
         controls.residues += static_cast<long long>(sequence.size());

@@ -24,10 +24,30 @@ std::string TsvField(std::string_view text)
     return out;
 }
 
-std::string TargetName(const Discovery& discovery, int seqIndex)
+// The name the tables give target seqIndex (SequenceNames), or "" for an index the discovery does not know.
+std::string_view NameOf(const std::vector<std::string>& names, int seqIndex)
 {
     const auto index = static_cast<std::size_t>(seqIndex);
-    return seqIndex >= 0 && index < discovery.targetNames.size() ? discovery.targetNames[index] : std::string();
+    return seqIndex >= 0 && index < names.size() ? std::string_view(names[index]) : std::string_view();
+}
+
+// The whole header of every target that holds a called site and whose header says
+// more than its name in the tables, once, in input order, with its number and name:
+// the one place a header is written whole.
+std::string HeadersJson(const Discovery& discovery, const std::vector<std::string>& names)
+{
+    std::vector<char> holds(discovery.targetNames.size(), 0);
+    for (const DiscoveredMotif& motif : discovery.motifs)
+        for (const CalledSite& site : motif.sites)
+            if (site.seqIndex >= 0 && static_cast<std::size_t>(site.seqIndex) < holds.size())
+                holds[static_cast<std::size_t>(site.seqIndex)] = 1;
+    std::vector<std::string> items;
+    for (std::size_t i = 0; i < holds.size(); ++i)
+        if (holds[i] && discovery.targetNames[i] != names[i])
+            items.push_back(JsonInlineObject({{"index", JsonInteger(static_cast<long long>(i))},
+                                              {"name", JsonString(names[i])},
+                                              {"header", JsonString(discovery.targetNames[i])}}));
+    return JsonArray(items, "  ");
 }
 
 std::string PairJson(const GroupNode& group)
@@ -226,16 +246,19 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
             nullRestarts.push_back(NullRestartJson(restart));
         members.emplace_back("null_restarts", JsonArray(nullRestarts, "  "));
     }
+    // Last, since a header can be long.
+    members.emplace_back("headers", HeadersJson(discovery, SequenceNames(discovery.targetNames)));
     return JsonObject(members, "") + "\n";
 }
 
 std::string SitesTable(const Discovery& discovery)
 {
+    const std::vector<std::string> names = SequenceNames(discovery.targetNames);
     std::string out = "motif\tseq_index\tsequence\tstart\tend\tstrand\tscore\tword\n";
     for (const DiscoveredMotif& motif : discovery.motifs)
         for (const CalledSite& site : motif.sites)
             out += std::to_string(motif.rank) + "\t" + std::to_string(site.seqIndex) + "\t" +
-                   TsvField(TargetName(discovery, site.seqIndex)) + "\t" + std::to_string(site.start) + "\t" +
+                   TsvField(NameOf(names, site.seqIndex)) + "\t" + std::to_string(site.start) + "\t" +
                    std::to_string(site.end) + "\t" + (site.forward ? "+" : "-") + "\t" + FixedText(site.score, 3) +
                    "\t" + TsvField(site.word) + "\n";
     return out;
@@ -244,17 +267,16 @@ std::string SitesTable(const Discovery& discovery)
 std::string SitesBed(const Discovery& discovery)
 {
     const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    const std::vector<std::string> names = SequenceNames(discovery.targetNames);
     std::string out;
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
         const DiscoveredMotif& motif = discovery.motifs[m];
         double best = -std::numeric_limits<double>::infinity();
         for (const CalledSite& site : motif.sites)
             best = std::max(best, site.score);
-        for (const CalledSite& site : motif.sites) {
-            const std::string name = TargetName(discovery, site.seqIndex);
-            out += BedLine({name, TargetLength(discovery, site.seqIndex), site.seqIndex, site.start,
-                            site.end - site.start, site.forward, ids[m], BedScore(site.score, best)});
-        }
+        for (const CalledSite& site : motif.sites)
+            out += BedLine({NameOf(names, site.seqIndex), TargetLength(discovery, site.seqIndex), site.seqIndex,
+                            site.start, site.end - site.start, site.forward, ids[m], BedScore(site.score, best)});
     }
     return out;
 }

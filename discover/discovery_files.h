@@ -19,12 +19,13 @@ struct DiscoveryFile {
 std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery);
 
 // The version of summary.json's layout, its "schema" member; raised when members are added, change meaning or go.
-inline constexpr int kDiscoveryJsonSchema = 2;
+inline constexpr int kDiscoveryJsonSchema = 3;
 
 // Everything the discovery found, with the settings, the command and every restart's seed.
 std::string DiscoverySummaryJson(const Discovery& discovery);
 
 // One line per called site, motifs in rank order, under a header line; tab-separated.
+// A site's sequence is named as SequenceNames names it, so a row stays short whatever the header.
 std::string SitesTable(const Discovery& discovery);
 
 // BED6 of the called sites, in the order of SitesTable; genome coordinates where a target's name gives them.

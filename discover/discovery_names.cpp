@@ -3,12 +3,69 @@
 
 #include <algorithm>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "util/file_stem.h"
 #include "util/json_writer.h"
 
 namespace kalvo {
+namespace {
+
+// The header's first word, without the '>' that starts a header line.
+std::string_view HeaderWord(std::string_view header)
+{
+    if (!header.empty() && header.front() == '>')
+        header.remove_prefix(1);
+    return header.substr(0, std::min(header.find_first_of(" \t"), header.size()));
+}
+
+// At most `bytes` bytes from the start of text, ending where a UTF-8 character starts.
+std::size_t CharacterStart(std::string_view text, std::size_t bytes)
+{
+    while (bytes > 0 && bytes < text.size() && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80)
+        --bytes;
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<std::string> SequenceNames(const std::vector<std::string>& headers)
+{
+    std::vector<std::string> names(headers.size());
+    std::vector<std::size_t> cut;
+    for (std::size_t i = 0; i < headers.size(); ++i) {
+        const std::string_view word = HeaderWord(headers[i]);
+        if (word.size() > kSequenceNameBytes) {
+            cut.push_back(i);
+            continue;
+        }
+        names[i] = word.empty() ? std::string("seq").append(std::to_string(i + 1)) : std::string(word);
+    }
+    if (cut.empty())
+        return names;
+    // A cut name ends in its own number, so no two cut names are alike; one is
+    // shortened further only when the input itself holds a word just like it.
+    std::unordered_set<std::string_view> taken;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (!names[i].empty())
+            taken.insert(names[i]);
+    for (std::size_t i : cut) {
+        const std::string_view word = HeaderWord(headers[i]);
+        const std::string suffix = std::string("~").append(std::to_string(i + 1));
+        std::size_t keep = kSequenceNameBytes - suffix.size();
+        for (;;) {
+            keep = CharacterStart(word, keep);
+            names[i] = std::string(word.substr(0, keep)) + suffix;
+            if (keep == 0 || taken.count(names[i]) == 0)
+                break;
+            --keep;
+        }
+        taken.insert(names[i]);
+    }
+    return names;
+}
 
 std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery)
 {

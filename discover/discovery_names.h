@@ -17,6 +17,17 @@ std::vector<std::string> DiscoveryMotifIds(const Discovery& discovery);
 // name: the input file's stem and the rank, "peaks.rank1".
 std::vector<std::string> DiscoveryMotifNames(const Discovery& discovery);
 
+// Bytes a sequence's name in the tables and the round inputs has at most.
+inline constexpr std::size_t kSequenceNameBytes = 100;
+
+// The names the tables (sites.tsv, sites.bed, the page) and the restarts' inputs give the
+// sequences of these header lines (with or without '>'), in order: each header's first word
+// (up to a blank or tab), "seqN" when it has none (N its number from 1), and a word above
+// kSequenceNameBytes cut to its first bytes plus "~N", never inside a UTF-8 character, and
+// shorter still where that would give the name of another sequence. A header can be
+// megabytes long; summary.json keeps it whole, once.
+std::vector<std::string> SequenceNames(const std::vector<std::string>& headers);
+
 // The length of target seqIndex, 0 for an index the discovery does not know.
 long long TargetLength(const Discovery& discovery, int seqIndex);
 

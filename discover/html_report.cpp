@@ -157,11 +157,20 @@ std::string SiteInContext(const CalledSite& site)
     return out + "</span><span class=\"flank\">" + MarkupFromInput(right) + "</span>";
 }
 
-// A site's row: its sequence, strand, start, offset from the sequence's centre,
-// place on the genome (when the table has that column), score and context.
-std::string SiteRow(const Discovery& discovery, const CalledSite& site, bool withGenome)
+// The name the tables give target seqIndex, as SeqName says it for an index the discovery does not know.
+std::string TableName(const Discovery& discovery, const std::vector<std::string>& names, int seqIndex)
 {
-    const std::string name = SeqName(discovery, site.seqIndex);
+    const auto index = static_cast<std::size_t>(seqIndex);
+    return seqIndex >= 0 && index < names.size() ? names[index] : SeqName(discovery, seqIndex);
+}
+
+// A site's row: its sequence (by the name the tables give it, the header as the cell's
+// title), strand, start, offset from the sequence's centre, place on the genome (when the
+// table has that column), score and context.
+std::string SiteRow(const Discovery& discovery, const std::vector<std::string>& names, const CalledSite& site,
+                    bool withGenome)
+{
+    const std::string name = TableName(discovery, names, site.seqIndex);
     const long long length = TargetLength(discovery, site.seqIndex);
     std::string offset = "<td class=\"num\"></td>";
     if (length >= site.end) {
@@ -179,7 +188,7 @@ std::string SiteRow(const Discovery& discovery, const CalledSite& site, bool wit
         }
     }
     return "<tr><td class=\"name\" data-sort=\"" + std::to_string(site.seqIndex) + "\" title=\"" +
-           MarkupFromInput(name, 500) + "\">" + MarkupFromInput(name, 80) + "</td><td>" +
+           MarkupFromInput(SeqName(discovery, site.seqIndex), 500) + "\">" + MarkupFromInput(name, 80) + "</td><td>" +
            (site.forward ? "+" : "&minus;") + "</td><td class=\"num\">" + Count(site.start + 1) + "</td>" + offset +
            genome + "<td class=\"num\">" + FixedText(site.score, 2) + "</td><td class=\"site\">" +
            SiteInContext(site) + "</td></tr>\n";
@@ -198,7 +207,7 @@ std::string SitesLegend(bool withGenome)
            std::to_string(kSiteFlank) + " bases of context on each side in lower case.</p>\n";
 }
 
-std::string SitesTable(const Discovery& discovery, const DiscoveredMotif& motif)
+std::string SitesTable(const Discovery& discovery, const std::vector<std::string>& names, const DiscoveredMotif& motif)
 {
     const std::size_t shown = std::min<std::size_t>(motif.sites.size(), kHtmlSiteRows);
     std::string out;
@@ -209,7 +218,7 @@ std::string SitesTable(const Discovery& discovery, const DiscoveredMotif& motif)
     // A column of genome places when the sequence names give their intervals, as sites.bed reads them.
     bool withGenome = false;
     for (std::size_t i = 0; i < shown && !withGenome; ++i)
-        withGenome = HeaderInterval(SeqName(discovery, motif.sites[i].seqIndex),
+        withGenome = HeaderInterval(TableName(discovery, names, motif.sites[i].seqIndex),
                                     TargetLength(discovery, motif.sites[i].seqIndex))
                          .has_value();
     // A long table scrolls in a box of its own, its header kept in view, so that the next motif is near.
@@ -220,7 +229,7 @@ std::string SitesTable(const Discovery& discovery, const DiscoveredMotif& motif)
            std::string(withGenome ? "<th>Genome</th>" : "") +
            "<th class=\"num\">Score</th><th>Site in its context</th></tr></thead>\n<tbody>\n";
     for (std::size_t i = 0; i < shown; ++i)
-        out += SiteRow(discovery, motif.sites[i], withGenome);
+        out += SiteRow(discovery, names, motif.sites[i], withGenome);
     return out + "</tbody>\n</table></div>\n" + SitesLegend(withGenome);
 }
 
@@ -295,8 +304,8 @@ std::string MotifPositions(const Discovery& discovery, const DiscoveredMotif& mo
            "binding.</figcaption></figure>\n";
 }
 
-std::string MotifSection(const Discovery& discovery, const DiscoveredMotif& motif, const std::string& id,
-                         std::size_t position)
+std::string MotifSection(const Discovery& discovery, const std::vector<std::string>& names,
+                         const DiscoveredMotif& motif, const std::string& id, std::size_t position)
 {
     std::string out = "<section class=\"motif\" id=\"motif-" + std::to_string(position + 1) + "\">\n";
     out += "<h2>Motif " + std::to_string(motif.rank) + " &middot; <span class=\"consensus\">" +
@@ -307,7 +316,7 @@ std::string MotifSection(const Discovery& discovery, const DiscoveredMotif& moti
     out += MotifPositions(discovery, motif);
     out += "<h3>Sites</h3>\n";
     out += motif.sites.empty() ? std::string("<p class=\"muted\">No site was called.</p>\n")
-                               : SitesTable(discovery, motif);
+                               : SitesTable(discovery, names, motif);
     return out + "</section>\n";
 }
 
@@ -351,6 +360,7 @@ std::string DiscoveryHtml(const Discovery& discovery)
 {
     const DiscoverSettings& settings = discovery.settings;
     const std::vector<std::string> ids = DiscoveryMotifIds(discovery);
+    const std::vector<std::string> names = SequenceNames(discovery.targetNames);
     const std::string input = MarkupFromInput(InputName(settings.inputPath));
     const auto found = static_cast<long long>(discovery.motifs.size());
 
@@ -388,7 +398,7 @@ std::string DiscoveryHtml(const Discovery& discovery)
     }
     page += "</section>\n";
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m)
-        page += MotifSection(discovery, discovery.motifs[m], ids[m], m);
+        page += MotifSection(discovery, names, discovery.motifs[m], ids[m], m);
     page += RestartSection(discovery);
     page += "<footer>Made by Kalvo " + MarkupFromInput(settings.programVersion) +
             " from the discovery in this folder. The page needs no network; with scripts off, the tables are in "

@@ -29,7 +29,7 @@ std::string ScientificHtml(double log10Value);
 // An offset in bp: whole or half, with a true minus sign.
 std::string OffsetText(double value);
 
-// The name of target seqIndex as read, or "sequence N" for an index the discovery does not know.
+// The header of target seqIndex as read (without '>'), or "sequence N" for an index the discovery does not know.
 std::string SeqName(const Discovery& discovery, int seqIndex);
 
 }  // namespace kalvo::html

@@ -36,11 +36,13 @@ std::size_t Longest(const std::vector<std::string>& sequences, const std::vector
 }
 
 // The test counts of a set of `targets` with shuffled controls: all of them below
-// the hold-out size, else the held-out third and the shuffles of those.
+// the hold-out size, else the held-out third and the shuffles of those. The
+// copies are counted as for short sequences, whose residues never cap them:
+// the sets this suggests a size for are small.
 std::pair<int, int> ShuffledTestCounts(int targets)
 {
     const int tested = targets < kMinSequencesForHoldOut ? targets : targets - std::max(1, 2 * targets / 3);
-    return {tested, tested * ControlCopies(static_cast<std::size_t>(targets))};
+    return {tested, tested * ControlCopies(static_cast<std::size_t>(targets), 1)};
 }
 
 // The least number of targets whose shuffled controls could give a significant
@@ -92,7 +94,7 @@ std::string WidthsText(const std::vector<int>& widths)
 
 Outcome CheckResidues(const SequenceTexts& set, const std::string& path, const std::vector<int>& widths)
 {
-    const bool crOnly = std::any_of(set.headers.begin(), set.headers.end(), HoldsInnerCr) ||
+    const bool crOnly = std::any_of(set.names.begin(), set.names.end(), HoldsInnerCr) ||
                         std::any_of(set.sequences.begin(), set.sequences.end(), HoldsInnerCr);
     if (crOnly)
         return Refusal{"sequence file '" + path + "' ends its lines with CR alone (old Mac line ends): they read "
@@ -102,7 +104,7 @@ Outcome CheckResidues(const SequenceTexts& set, const std::string& path, const s
                        "; save the file with LF line ends"};
     if (set.residues == 0)
         return Refusal{"sequence file '" + path + "' holds " +
-                       Count(static_cast<long long>(set.headers.size()), "'>' header line", "'>' header lines") +
+                       Count(static_cast<long long>(set.names.size()), "'>' header line", "'>' header lines") +
                        " and no residues: there is no room for " + WidthsText(widths)};
     return std::nullopt;
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "discover/threshold_scores.h"
+
 namespace kalvo {
 namespace {
 
@@ -18,6 +20,58 @@ std::vector<double> BestScores(const MotifScanner& scanner, const std::vector<st
         best.push_back(scanner.BestScore(codes[static_cast<std::size_t>(i)], bothStrands));
     return best;
 }
+
+// The windows of the listed targets and of every control, a stretch at a time. The
+// first pass notes each stretch's best score, so that a second scores only the
+// stretches that hold a score it keeps (the others' windows are counted all the same).
+class ScoredWindows {
+public:
+    ScoredWindows(const ScoringSets& sets, const MotifScanner& scanner, const std::vector<int>& targets)
+        : m_sets(sets), m_scanner(scanner), m_targets(targets)
+    {
+    }
+
+    void AddTo(ThresholdScores& scores)
+    {
+        m_stretchIndex = 0;
+        for (int i : m_targets)
+            AddSequence(m_sets.targetCodes[static_cast<std::size_t>(i)], true, scores);
+        for (const auto& codes : m_sets.controlCodes)
+            AddSequence(codes, false, scores);
+        m_noted = true;
+    }
+
+private:
+    void AddSequence(const std::vector<std::uint8_t>& codes, bool target, ThresholdScores& scores)
+    {
+        const bool both = m_sets.bothStrands;
+        const long long starts = std::max(0LL, static_cast<long long>(codes.size()) - m_scanner.Width() + 1);
+        for (long long first = 0; first < starts; first += kScanStretch) {
+            const std::size_t stretch = m_stretchIndex++;
+            if (m_noted && !scores.Keeps(m_best[stretch])) {
+                scores.CountWindows(std::min(kScanStretch, starts - first), target);
+                continue;
+            }
+            m_scores.Score(m_scanner, codes, both, first);
+            double best = kNoScore;
+            for (std::size_t p = 0; p < m_scores.Size(); ++p) {
+                const double score = both ? std::max(m_scores.Forward(p), m_scores.Reverse(p)) : m_scores.Forward(p);
+                scores.Add(score, target);
+                best = std::max(best, score);
+            }
+            if (!m_noted)
+                m_best.push_back(best);
+        }
+    }
+
+    const ScoringSets& m_sets;
+    const MotifScanner& m_scanner;
+    const std::vector<int>& m_targets;
+    StretchScores m_scores;
+    std::vector<double> m_best;  // of each stretch, in scan order
+    std::size_t m_stretchIndex = 0;
+    bool m_noted = false;
+};
 
 }  // namespace
 
@@ -41,28 +95,18 @@ Separation Separate(const ScoringSets& sets, const MotifScanner& scanner)
 CallThresholds CallThreshold(const ScoringSets& sets, const MotifScanner& scanner, double floor,
                              const std::vector<int>& targets, double falseCallCost)
 {
-    // Windows far below the threshold never decide it; keeping only those above
-    // `floor` bounds the memory.
-    std::vector<double> forward;
-    std::vector<double> reverse;
-    auto windows = [&](const std::vector<std::uint8_t>& codes, long long& counted, std::vector<double>& kept) {
-        scanner.ScoreSequence(codes, sets.bothStrands, forward, reverse);
-        counted += static_cast<long long>(forward.size());
-        for (std::size_t p = 0; p < forward.size(); ++p) {
-            const double score = reverse.empty() ? forward[p] : std::max(forward[p], reverse[p]);
-            if (score >= floor)
-                kept.push_back(score);
-        }
-    };
-    long long targetWindows = 0;
-    long long controlWindows = 0;
-    std::vector<double> targetScores;
-    std::vector<double> controlScores;
-    for (int i : targets)
-        windows(sets.targetCodes[static_cast<std::size_t>(i)], targetWindows, targetScores);
-    for (const auto& codes : sets.controlCodes)
-        windows(codes, controlWindows, controlScores);
-    const SiteCut cut = SiteThreshold(std::move(targetScores), targetWindows, std::move(controlScores),
+    // Windows far below the threshold never decide it, so only those from `floor`
+    // on are kept; past a limit, only those where the threshold can lie (a second pass).
+    ScoredWindows windows(sets, scanner, targets);
+    ThresholdScores scores(floor, kKeptThresholdScores);
+    windows.AddTo(scores);
+    if (!scores.Complete()) {
+        scores = scores.Narrowed(falseCallCost);
+        windows.AddTo(scores);
+    }
+    const long long targetWindows = scores.TargetWindows();
+    const long long controlWindows = scores.ControlWindows();
+    const SiteCut cut = SiteThreshold(scores.TakeTargetScores(), targetWindows, scores.TakeControlScores(),
                                       controlWindows, falseCallCost);
     CallThresholds thresholds{cut.threshold, cut.threshold};
     if (!std::isfinite(cut.threshold))

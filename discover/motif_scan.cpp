@@ -140,77 +140,121 @@ double MotifScanner::ScoreCodes(const std::uint8_t* codes) const
     return score - background;
 }
 
-void MotifScanner::ScoreSequence(const std::vector<std::uint8_t>& codes, bool bothStrands,
-                                 std::vector<double>& forward, std::vector<double>& reverse) const
+namespace {
+
+// Scores of the windows starting at first .. first + count - 1 into forward and, for both
+// strands, reverse; complement is a buffer for the stretch's residues.
+void ScoreStarts(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, long long first,
+                 long long count, double* forward, double* reverse, std::vector<std::uint8_t>& complement)
 {
-    const long long length = static_cast<long long>(codes.size());
-    const long long starts = std::max(0LL, length - m_width + 1);
-    forward.resize(static_cast<std::size_t>(starts));
-    reverse.resize(bothStrands ? static_cast<std::size_t>(starts) : 0);
-    for (long long p = 0; p < starts; ++p)
-        forward[static_cast<std::size_t>(p)] = ScoreCodes(codes.data() + p);
-    if (!bothStrands || starts == 0)
+    for (long long k = 0; k < count; ++k)
+        forward[k] = scanner.ScoreCodes(codes.data() + first + k);
+    if (reverse == nullptr || count == 0)
         return;
-    // The reverse strand is scored as the reverse complement sequence read forwards:
-    // its word at q is the reverse complement of the given strand's window at L - W - q.
-    std::vector<std::uint8_t> complement(codes.size());
-    for (long long i = 0; i < length; ++i) {
-        const std::uint8_t code = codes[static_cast<std::size_t>(length - 1 - i)];
+    // The reverse strand is scored as the reverse complement of the stretch read forwards:
+    // the window at first + k is read back from the stretch's end, so it starts at count - 1 - k.
+    const long long span = count + scanner.Width() - 1;
+    complement.resize(static_cast<std::size_t>(span));
+    const std::uint8_t* last = codes.data() + first + span - 1;
+    for (long long i = 0; i < span; ++i) {
+        const std::uint8_t code = *(last - i);
         complement[static_cast<std::size_t>(i)] = code > 3 ? code : static_cast<std::uint8_t>(3 - code);
     }
-    for (long long q = 0; q < starts; ++q)
-        reverse[static_cast<std::size_t>(length - m_width - q)] = ScoreCodes(complement.data() + q);
+    for (long long k = 0; k < count; ++k)
+        reverse[k] = scanner.ScoreCodes(complement.data() + (count - 1 - k));
 }
+
+// Calls of one run of candidate windows that overlap one after another, so that no
+// window outside it can overlap one inside: best first (of equal scores the leftmost),
+// each kept when it overlaps no window kept before; appended to hits by position.
+void CallRun(std::vector<ScanHit>& run, long long width, std::vector<char>& taken, std::vector<ScanHit>& hits)
+{
+    if (run.empty())
+        return;
+    const long long origin = run.front().start;
+    taken.assign(static_cast<std::size_t>(run.back().start - origin + width), 0);
+    std::sort(run.begin(), run.end(), [](const ScanHit& a, const ScanHit& b) {
+        return a.score != b.score ? a.score > b.score : a.start < b.start;
+    });
+    const std::size_t before = hits.size();
+    for (const ScanHit& hit : run) {
+        const auto at = static_cast<std::size_t>(hit.start - origin);
+        const auto end = at + static_cast<std::size_t>(width);
+        if (taken[at] || taken[end - 1])
+            continue;
+        std::fill(taken.begin() + static_cast<std::ptrdiff_t>(at), taken.begin() + static_cast<std::ptrdiff_t>(end), 1);
+        hits.push_back(hit);
+    }
+    std::sort(hits.begin() + static_cast<std::ptrdiff_t>(before), hits.end(),
+              [](const ScanHit& a, const ScanHit& b) { return a.start < b.start; });
+    run.clear();
+}
+
+}  // namespace
 
 double MotifScanner::BestScore(const std::vector<std::uint8_t>& codes, bool bothStrands) const
 {
-    thread_local std::vector<double> forward;
-    thread_local std::vector<double> reverse;
-    ScoreSequence(codes, bothStrands, forward, reverse);
+    thread_local StretchScores scores;
     double best = kNoScore;
-    for (double score : forward)
-        best = std::max(best, score);
-    for (double score : reverse)
-        best = std::max(best, score);
+    for (long long first = 0; scores.Score(*this, codes, bothStrands, first); first += kScanStretch) {
+        for (std::size_t i = 0; i < scores.Size(); ++i)
+            best = std::max(best, scores.Forward(i));
+        for (std::size_t i = 0; bothStrands && i < scores.Size(); ++i)
+            best = std::max(best, scores.Reverse(i));
+    }
     return best;
+}
+
+bool StretchScores::Score(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, bool bothStrands,
+                          long long first)
+{
+    const long long starts = std::max(0LL, static_cast<long long>(codes.size()) - scanner.Width() + 1);
+    const long long count = std::min(kScanStretch, starts - first);
+    if (count <= 0)
+        return false;
+    m_forward.resize(static_cast<std::size_t>(count));
+    m_reverse.resize(bothStrands ? static_cast<std::size_t>(count) : 0);
+    ScoreStarts(scanner, codes, first, count, m_forward.data(), bothStrands ? m_reverse.data() : nullptr,
+                m_complement);
+    return true;
 }
 
 std::vector<ScanHit> CallHits(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, bool bothStrands,
                               const CallThresholds& thresholds)
 {
-    const double threshold = std::min(thresholds.first, thresholds.more);
-    std::vector<double> forward;
-    std::vector<double> reverse;
-    scanner.ScoreSequence(codes, bothStrands, forward, reverse);
-    std::vector<ScanHit> candidates;
-    for (std::size_t p = 0; p < forward.size(); ++p) {
-        // A window scored on both strands is one candidate: its better strand.
-        const bool reverseBetter = bothStrands && reverse[p] > forward[p];
-        const double score = reverseBetter ? reverse[p] : forward[p];
-        if (score >= threshold)
-            candidates.push_back(ScanHit{static_cast<long long>(p), !reverseBetter, score});
-    }
-    // Best first; equal scores by position, so the calls never depend on sort internals.
-    std::sort(candidates.begin(), candidates.end(), [](const ScanHit& a, const ScanHit& b) {
-        return a.score != b.score ? a.score > b.score : a.start < b.start;
-    });
-    std::vector<char> taken(codes.size(), 0);
-    const auto width = static_cast<std::size_t>(scanner.Width());
+    thread_local StretchScores scores;
+    thread_local std::vector<ScanHit> run;
+    thread_local std::vector<char> taken;
+    run.clear();
+    const long long width = scanner.Width();
     std::vector<ScanHit> hits;
-    for (const ScanHit& hit : candidates) {
-        if (hit.score < (hits.empty() ? thresholds.first : thresholds.more)) {
-            if (hits.empty())
-                break;  // no best site, so no other either
-            continue;
+    ScanHit best{0, true, kNoScore};
+    bool scored = false;
+    // The best window is a site from `first` on, and then every window from `more` on
+    // that overlaps no better one. Windows from `more` on are called run by run as the
+    // scan passes them; the best window is known only at the end.
+    for (long long first = 0; scores.Score(scanner, codes, bothStrands, first); first += kScanStretch) {
+        for (std::size_t i = 0; i < scores.Size(); ++i) {
+            // A window scored on both strands is one candidate: its better strand.
+            const bool reverseBetter = bothStrands && scores.Reverse(i) > scores.Forward(i);
+            const ScanHit hit{first + static_cast<long long>(i), !reverseBetter,
+                              reverseBetter ? scores.Reverse(i) : scores.Forward(i)};
+            if (!scored || hit.score > best.score)
+                best = hit;
+            scored = true;
+            if (!(hit.score >= thresholds.more))
+                continue;
+            if (!run.empty() && hit.start - run.back().start >= width)
+                CallRun(run, width, taken, hits);
+            run.push_back(hit);
         }
-        const auto start = static_cast<std::size_t>(hit.start);
-        if (taken[start] || taken[start + width - 1])
-            continue;
-        std::fill(taken.begin() + static_cast<std::ptrdiff_t>(start),
-                  taken.begin() + static_cast<std::ptrdiff_t>(start + width), 1);
-        hits.push_back(hit);
     }
-    std::sort(hits.begin(), hits.end(), [](const ScanHit& a, const ScanHit& b) { return a.start < b.start; });
+    CallRun(run, width, taken, hits);
+    if (!scored || !(best.score >= thresholds.first))
+        return {};
+    // Below `more` the best window is the only site: no other window can reach `more`.
+    if (!(best.score >= thresholds.more))
+        return {best};
     return hits;
 }
 

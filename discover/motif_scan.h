@@ -48,12 +48,8 @@ public:
     int Width() const { return m_width; }
     // Score of the word starting at codes[0] (width letters), or kNoScore when it holds a code 4.
     double ScoreCodes(const std::uint8_t* codes) const;
-    // Scores of every start of a sequence on the given strand (forward) and of the
-    // reverse complement of the same window (reverse), both indexed by leftmost
-    // position; the buffers are resized to max(0, L - W + 1).
-    void ScoreSequence(const std::vector<std::uint8_t>& codes, bool bothStrands, std::vector<double>& forward,
-                       std::vector<double>& reverse) const;
     // Best score of a sequence over both strands (or the given one); kNoScore when no word can be scored.
+    // Scored a stretch at a time (StretchScores), so a long sequence takes no buffer of its length.
     double BestScore(const std::vector<std::uint8_t>& codes, bool bothStrands) const;
 
 private:
@@ -66,6 +62,31 @@ private:
     std::vector<GroupTable> m_groups;
     std::array<double, 4> m_bgFirstLog{};
     std::array<double, 16> m_bgTransLog{};
+};
+
+// Start positions a scan scores at a time: scans of long sequences hold buffers of a stretch, never of the sequence.
+inline constexpr long long kScanStretch = 1 << 14;
+
+// The window scores of a sequence, a stretch of start positions at a time: each start
+// on the given strand (forward) and the reverse complement of the same window (reverse),
+// both indexed by leftmost position. The buffers take the size of the first stretch
+// and are reused, so a scan allocates nothing per window or per stretch.
+class StretchScores {
+public:
+    // Scores the windows starting at first, first + 1, ..., at most kScanStretch of them;
+    // false when no window starts at first.
+    bool Score(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, bool bothStrands,
+               long long first);
+    std::size_t Size() const { return m_forward.size(); }
+    // Window i of the stretch (start first + i) on the given strand, and its reverse
+    // complement (only when both strands are scored).
+    double Forward(std::size_t i) const { return m_forward[i]; }
+    double Reverse(std::size_t i) const { return m_reverse[i]; }
+
+private:
+    std::vector<double> m_forward;
+    std::vector<double> m_reverse;
+    std::vector<std::uint8_t> m_complement;  // the reverse complement of the stretch's residues
 };
 
 // A site found by scanning: leftmost position on the given strand, strand, score.
@@ -84,7 +105,8 @@ struct CallThresholds {
 
 // Sites of a sequence on the searched strands, none overlapping another: the
 // best window first, then the best of what is left, each at its threshold.
-// Returned by position.
+// Returned by position. Scanned a stretch at a time: besides the sites, it holds
+// only windows at or above the thresholds that overlap one another in a row.
 std::vector<ScanHit> CallHits(const MotifScanner& scanner, const std::vector<std::uint8_t>& codes, bool bothStrands,
                               const CallThresholds& thresholds);
 

@@ -4,6 +4,7 @@
 #include <new>
 #include <thread>
 
+#include "discover/discovery_names.h"
 #include "discover/motif_measures.h"
 
 namespace kalvo {
@@ -91,17 +92,24 @@ bool ProgressTally::Add(long long iterations, int restarts)
 
 Outcome WriteRoundInput(const ScoringSets& sets, int round, const OutputFolder& folder, const std::string& fasta)
 {
+    const std::vector<std::string> names = SequenceNames(sets.targets.names);
     std::string text;
-    for (int i : sets.sampled) {
-        const auto index = static_cast<std::size_t>(i);
-        text += sets.targets.headers[index];
+    for (const SampledPiece& piece : SampledPieces(sets)) {
+        const auto index = static_cast<std::size_t>(piece.seqIndex);
+        text += '>';
+        text += names[index];
+        // A window is named by where it lies in its target, from 0 and its end excluded, as bedtools names one.
+        if (!piece.whole)
+            text += ":" + std::to_string(piece.start) + "-" + std::to_string(piece.start + piece.length);
         text += '\n';
-        const auto& codes = sets.targetCodes[index];
-        std::string sequence = sets.targets.sequences[index];
-        for (std::size_t j = 0; round > 1 && j < sequence.size(); ++j)
+        const auto start = static_cast<std::size_t>(piece.start);
+        const auto length = static_cast<std::size_t>(piece.length);
+        const std::size_t from = text.size();
+        text.append(sets.targets.sequences[index], start, length);
+        const std::uint8_t* codes = sets.targetCodes[index].data() + start;
+        for (std::size_t j = 0; round > 1 && j < length; ++j)
             if (codes[j] > 3)
-                sequence[j] = 'N';
-        text += sequence;
+                text[from + j] = 'N';
         text += '\n';
     }
     return folder.Write(fasta, text);

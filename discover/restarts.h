@@ -55,8 +55,9 @@ private:
     std::atomic<bool> m_cancelled{false};
 };
 
-// Writes the round's input: the sampled targets, with the sites of the motifs
-// reported so far as N from the second round on, so that no restart finds them again.
+// Writes the round's input: what the restarts sample of the sampled targets (SampledPieces),
+// under the names the tables give them (SequenceNames; a window adds ":start-end"), with the
+// sites of the motifs reported so far as N from the second round on, so that no restart finds them again.
 Outcome WriteRoundInput(const ScoringSets& sets, int round, const OutputFolder& folder, const std::string& fasta);
 
 // Runs the planned restarts of a round on `jobs` threads, every one reading

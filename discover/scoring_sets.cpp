@@ -47,29 +47,30 @@ Outcome ReadSequenceTexts(const std::string& path, SequenceTexts& set)
     if (auto refusal = reader.ReadSequences())
         return refusal;
     set.warnings = std::move(reader.m_warnings);
-    set.headers.reserve(reader.m_seqs.size());
+    set.names.reserve(reader.m_seqs.size());
     set.sequences.reserve(reader.m_seqs.size());
     for (std::size_t s = 0; s < reader.m_seqs.size(); ++s) {
         std::string_view header = reader.m_seqs.Header(s);
         if (header.starts_with(kUtf8Mark))
             header.remove_prefix(kUtf8Mark.size());
-        set.headers.emplace_back(header);
+        if (!header.empty() && header.front() == '>')
+            header.remove_prefix(1);
+        set.names.emplace_back(header);
         set.sequences.emplace_back(reader.m_seqs[s]);
     }
     set.residues = reader.m_totalLength;
-    for (const std::string& header : set.headers)
-        set.names.push_back(!header.empty() && header.front() == '>' ? header.substr(1) : header);
     if (auto warning = ReadUracilAsThymine(set.sequences, path))
         set.warnings.push_back(std::move(*warning));
     return std::nullopt;
 }
 
-int ControlCopies(std::size_t targets)
+int ControlCopies(std::size_t targets, long long residues)
 {
     constexpr std::size_t kWantedControls = 1000;
     constexpr std::size_t kMostCopies = 10;
     const std::size_t copies = (kWantedControls + targets - 1) / std::max<std::size_t>(targets, 1);
-    return static_cast<int>(std::clamp<std::size_t>(copies, 1, kMostCopies));
+    const auto affordable = static_cast<std::size_t>(kControlResidues / std::max(residues, 1LL));
+    return static_cast<int>(std::clamp<std::size_t>(std::min(copies, affordable), 1, kMostCopies));
 }
 
 std::vector<int> AllIndexes(std::size_t n)
@@ -137,6 +138,34 @@ ScoringSets MakeScoringSets(SequenceTexts targets, const std::vector<std::string
     }
     sets.targets = std::move(targets);
     return sets;
+}
+
+std::vector<SampledPiece> SampledPieces(const ScoringSets& sets)
+{
+    long long residues = 0;
+    for (int i : sets.sampled)
+        residues += static_cast<long long>(sets.targets.sequences[static_cast<std::size_t>(i)].size());
+    std::vector<SampledPiece> pieces;
+    for (int i : sets.sampled) {
+        const auto length = static_cast<long long>(sets.targets.sequences[static_cast<std::size_t>(i)].size());
+        // The target's share of the residues sampled, in whole windows; a share that
+        // covers the target takes it whole, so a set that fits is sampled as it is.
+        const double part = static_cast<double>(length) / static_cast<double>(residues);
+        const long long share =
+            residues <= kSampledResidues ? length : static_cast<long long>(static_cast<double>(kSampledResidues) * part);
+        const long long windows = std::max(1LL, (share + kSampledWindow - 1) / kSampledWindow);
+        if (windows * kSampledWindow >= length) {
+            pieces.push_back(SampledPiece{i, 0, length, true});
+            continue;
+        }
+        // First window at the start, last at the end, the others evenly between.
+        for (long long w = 0; w < windows; ++w) {
+            const long long start = windows == 1 ? (length - kSampledWindow) / 2
+                                                 : w * (length - kSampledWindow) / (windows - 1);
+            pieces.push_back(SampledPiece{i, start, kSampledWindow, false});
+        }
+    }
+    return pieces;
 }
 
 }  // namespace kalvo

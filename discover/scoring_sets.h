@@ -15,11 +15,15 @@ inline constexpr int kMinSequencesForHoldOut = 40;
 // The restarts sample at most about this many residues of the training targets:
 // enough sites to find a motif, while refitting and testing use many more.
 inline constexpr long long kSampledResidues = 100000;
+// Length of the windows the restarts sample of targets that hold more than that between them.
+inline constexpr long long kSampledWindow = 1000;
+// Shuffled controls hold at most this many residues, or one copy of the targets when they hold more:
+// copies beyond the first only add power to sets of few sequences.
+inline constexpr long long kControlResidues = 10000000;
 
 // Sequences read the way every run reads them: upper case, names without '>'.
 struct SequenceTexts {
-    std::vector<std::string> headers;  // header lines as read, '>' included
-    std::vector<std::string> names;
+    std::vector<std::string> names;  // header lines as read, without '>'
     std::vector<std::string> sequences;
     long long residues = 0;
     std::vector<std::string> warnings;  // what was read loosely
@@ -32,8 +36,9 @@ struct SequenceTexts {
 Outcome ReadSequenceTexts(const std::string& path, SequenceTexts& set);
 
 // Copies of every target, shuffled with their dinucleotides kept: at least as
-// many residues as the targets, and at least about a thousand sequences when the set is small.
-int ControlCopies(std::size_t targets);
+// many residues as the targets, and at least about a thousand sequences when the
+// set is small, unless that would take more than kControlResidues.
+int ControlCopies(std::size_t targets, long long residues);
 
 // 0, 1, ..., n - 1.
 std::vector<int> AllIndexes(std::size_t n);
@@ -69,5 +74,19 @@ struct ScoringSets {
 // (`controlFile`) or shuffled from the targets.
 ScoringSets MakeScoringSets(SequenceTexts targets, const std::vector<std::string>& controls, bool controlFile,
                             bool bothStrands, std::uint64_t seed);
+
+// A part of a target the restarts sample: residues [start, start + length) of target seqIndex.
+struct SampledPiece {
+    int seqIndex = 0;
+    long long start = 0;
+    long long length = 0;
+    bool whole = true;  // the whole target
+};
+
+// What the restarts sample: each sampled target whole while they hold about
+// kSampledResidues or less between them; past that, evenly spaced windows of
+// kSampledWindow residues from each, as many as its share of kSampledResidues
+// (at least one), so that a restart's time and memory never grow with the longest sequence.
+std::vector<SampledPiece> SampledPieces(const ScoringSets& sets);
 
 }  // namespace kalvo

@@ -74,7 +74,7 @@ Discovery SmallDiscovery()
 TEST(SummaryJson, ParsesWithTheRankedMotifsTheirPairsAndEveryRestart)
 {
     const json doc = json::parse(DiscoverySummaryJson(SmallDiscovery()));
-    EXPECT_EQ(doc["schema"], 2);
+    EXPECT_EQ(doc["schema"], 3);
     EXPECT_EQ(doc["version"], "9.8.7");
     EXPECT_EQ(doc["command"], "kalvo discover peaks.fa --widths 7 --motifs 3 --restarts 8 --iterations 500 "
                               "--evalue 0.05 --seed 5");
@@ -101,6 +101,8 @@ TEST(SummaryJson, ParsesWithTheRankedMotifsTheirPairsAndEveryRestart)
     EXPECT_EQ(doc["restarts"][2]["motif"], 1);
     EXPECT_EQ(doc["restarts"][2]["repeat"], "kalvo run runs/r1-w7-3.params --seed 78");
     EXPECT_EQ(doc["restarts_run_from"], "the output folder");
+    // The whole header of a sequence with a site, once, where it says more than the name the tables give it.
+    EXPECT_EQ(doc["headers"], json::parse(R"([{"index": 1, "name": "seqB", "header": "seqB some text"}])"));
 }
 
 TEST(SummaryJson, TheCommandQuotesPathsForTheShellAndNamesEverySetting)
@@ -117,16 +119,38 @@ TEST(SummaryJson, TheCommandQuotesPathsForTheShellAndNamesEverySetting)
                                          "--one-site --given-strand --seed 1");
 }
 
-TEST(SitesFiles, TableHeaderAndLinesAreExactAndATabInANameStaysInItsField)
+TEST(SitesFiles, TableHeaderAndLinesAreExactAndNameEachSequenceByItsFirstWord)
 {
     Discovery discovery = SmallDiscovery();
+    discovery.targetNames[0] = "chr1:100-140\rwith a carriage return";
     discovery.targetNames[1] = "seqB\twith tab";
     const std::vector<std::string> lines = SplitLines(SitesTable(discovery));
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "motif\tseq_index\tsequence\tstart\tend\tstrand\tscore\tword");
-    EXPECT_EQ(lines[2], "1\t0\tchr1:100-140\t20\t27\t-\t4.000\tTGTTACT");
-    EXPECT_EQ(lines[3], "1\t1\tseqB with tab\t3\t10\t+\t6.000\tTGTGACA");
+    EXPECT_EQ(lines[2], "1\t0\tchr1:100-140 with\t20\t27\t-\t4.000\tTGTTACT");  // no line end inside a row
+    EXPECT_EQ(lines[3], "1\t1\tseqB\t3\t10\t+\t6.000\tTGTGACA");
     EXPECT_TRUE(lines[4].starts_with("2\t1\t"));
+}
+
+TEST(SitesFiles, NamesAreFirstWordsCutToAHundredBytesAndStayDistinct)
+{
+    const std::string longWord(300, 'w');
+    const std::string accents = std::string(97, 'a') + "\xC3\xA9\xC3\xA9";  // é é: two bytes each, past byte 97
+    const std::vector<std::string> names =
+        SequenceNames({">chr2:5-9 text", "", "> leading blank", longWord + " text", longWord, accents,
+                       std::string(98, 'w') + "~5", "plain\ttab"});
+    ASSERT_EQ(names.size(), 8u);
+    EXPECT_EQ(names[0], "chr2:5-9");
+    EXPECT_EQ(names[1], "seq2");  // no first word: named by its number, as sites.bed names it
+    EXPECT_EQ(names[2], "seq3");
+    EXPECT_EQ(names[3], std::string(98, 'w') + "~4");
+    // The same word cut for the fifth sequence would be the seventh's own name: it is cut once more.
+    EXPECT_EQ(names[4], std::string(97, 'w') + "~5");
+    EXPECT_EQ(names[5], std::string(97, 'a') + "~6");  // never inside a UTF-8 character
+    EXPECT_EQ(names[6], std::string(98, 'w') + "~5");
+    EXPECT_EQ(names[7], "plain");
+    for (const std::string& name : names)
+        EXPECT_LE(name.size(), kSequenceNameBytes);
 }
 
 TEST(SitesFiles, BedPlacesSitesOfAChromosomeIntervalOnTheGenome)

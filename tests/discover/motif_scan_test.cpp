@@ -2,8 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
+#include <random>
 
 #include "discover/motif_scan.h"
 
@@ -70,15 +73,16 @@ TEST(MotifScan, ReverseStrandScoresAreIndexedByLeftmostPosition)
     const MotifScanner scanner(ModelOf("AACG", 10));
     // CGTT at 3 is the reverse complement of AACG.
     const auto codes = EncodeSequence("GGGCGTTGG");
-    std::vector<double> forward;
-    std::vector<double> reverse;
-    scanner.ScoreSequence(codes, true, forward, reverse);
-    ASSERT_EQ(reverse.size(), 6u);
-    EXPECT_DOUBLE_EQ(reverse[3], Score(scanner, "AACG"));
-    EXPECT_DOUBLE_EQ(scanner.BestScore(codes, true), reverse[3]);
-    EXPECT_LT(scanner.BestScore(codes, false), reverse[3]);
+    StretchScores scores;
+    ASSERT_TRUE(scores.Score(scanner, codes, true, 0));
+    ASSERT_EQ(scores.Size(), 6u);
+    const double reverse = scores.Reverse(3);
+    EXPECT_DOUBLE_EQ(reverse, Score(scanner, "AACG"));
+    EXPECT_DOUBLE_EQ(scanner.BestScore(codes, true), reverse);
+    EXPECT_LT(scanner.BestScore(codes, false), reverse);
+    EXPECT_FALSE(scores.Score(scanner, codes, true, 6));  // no window starts past the last one
 
-    const auto hits = CallHits(scanner, codes, true, {reverse[3], reverse[3]});
+    const auto hits = CallHits(scanner, codes, true, {reverse, reverse});
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].start, 3);
     EXPECT_FALSE(hits[0].forward);
@@ -112,6 +116,113 @@ TEST(MotifScan, OtherWindowsAreSitesOnlyInASequenceWhoseBestWindowIsOne)
     EXPECT_EQ(CallHits(scanner, both, false, thresholds).size(), 2u);
     EXPECT_TRUE(CallHits(scanner, weakOnly, false, thresholds).empty());
     EXPECT_EQ(CallHits(scanner, both, false, {weak, top}).size(), 1u);
+}
+
+// The score of every window of a sequence, read straight from the whole sequence: the
+// given strand, and the reverse complement of the same window.
+struct WholeScores {
+    std::vector<double> forward;
+    std::vector<double> reverse;
+};
+
+WholeScores ScoreWhole(const MotifScanner& scanner, const std::string& sequence)
+{
+    std::string complement(sequence.rbegin(), sequence.rend());
+    for (char& c : complement)
+        c = c == 'A' ? 'T' : c == 'C' ? 'G' : c == 'G' ? 'C' : c == 'T' ? 'A' : c;
+    const auto codes = EncodeSequence(sequence);
+    const auto reverseCodes = EncodeSequence(complement);
+    const std::size_t width = static_cast<std::size_t>(scanner.Width());
+    WholeScores whole;
+    for (std::size_t p = 0; p + width <= sequence.size(); ++p) {
+        whole.forward.push_back(scanner.ScoreCodes(codes.data() + p));
+        whole.reverse.push_back(scanner.ScoreCodes(reverseCodes.data() + (sequence.size() - width - p)));
+    }
+    return whole;
+}
+
+// Calls made over the whole sequence at once: every window's better strand, best first
+// (of equal scores the leftmost), each kept when it overlaps nothing kept before and
+// passes its threshold (`first` for the first one kept, `more` after).
+std::vector<ScanHit> WholeSequenceCalls(const WholeScores& whole, int width, bool bothStrands,
+                                        const CallThresholds& thresholds)
+{
+    std::vector<ScanHit> windows;
+    for (std::size_t p = 0; p < whole.forward.size(); ++p) {
+        const bool reverseBetter = bothStrands && whole.reverse[p] > whole.forward[p];
+        windows.push_back({static_cast<long long>(p), !reverseBetter, reverseBetter ? whole.reverse[p] : whole.forward[p]});
+    }
+    std::sort(windows.begin(), windows.end(), [](const ScanHit& a, const ScanHit& b) {
+        return a.score != b.score ? a.score > b.score : a.start < b.start;
+    });
+    std::vector<ScanHit> hits;
+    for (const ScanHit& window : windows) {
+        if (!(window.score >= (hits.empty() ? thresholds.first : thresholds.more))) {
+            if (hits.empty())
+                break;
+            continue;
+        }
+        const bool overlaps = std::any_of(hits.begin(), hits.end(), [&](const ScanHit& hit) {
+            return std::abs(hit.start - window.start) < width;
+        });
+        if (!overlaps)
+            hits.push_back(window);
+    }
+    std::sort(hits.begin(), hits.end(), [](const ScanHit& a, const ScanHit& b) { return a.start < b.start; });
+    return hits;
+}
+
+TEST(MotifScan, ALongSequenceScansInStretchesAsIfScannedWhole)
+{
+    // Three stretches and a bit: random letters, a stretch of N, and the word planted
+    // often, some copies overlapping and some across the ends of stretches.
+    std::mt19937 random(17);
+    std::string sequence;
+    for (long long i = 0; i < 3 * kScanStretch + 37; ++i)
+        sequence += "ACGT"[random() % 4];
+    sequence.replace(5000, 300, std::string(300, 'N'));
+    for (std::size_t at = 40; at + 20 < sequence.size(); at += 97 + random() % 400)
+        sequence.replace(at, 6, random() % 2 ? "TTGACG" : "CGTCAA");
+    for (long long end = kScanStretch; end < 3 * kScanStretch; end += kScanStretch)
+        sequence.replace(static_cast<std::size_t>(end - 3), 9, "TTGACGTCA");
+    const MotifScanner scanner(ModelOf("TTGACG", 12));
+    const WholeScores whole = ScoreWhole(scanner, sequence);
+    const auto codes = EncodeSequence(sequence);
+
+    for (const bool both : {true, false}) {
+        double best = kNoScore;
+        for (std::size_t p = 0; p < whole.forward.size(); ++p)
+            best = std::max({best, whole.forward[p], both ? whole.reverse[p] : kNoScore});
+        EXPECT_EQ(scanner.BestScore(codes, both), best);
+        StretchScores scores;
+        std::vector<double> forward;
+        std::vector<double> reverse;
+        for (long long first = 0; scores.Score(scanner, codes, both, first); first += kScanStretch) {
+            EXPECT_LE(scores.Size(), static_cast<std::size_t>(kScanStretch));
+            for (std::size_t i = 0; i < scores.Size(); ++i) {
+                forward.push_back(scores.Forward(i));
+                if (both)
+                    reverse.push_back(scores.Reverse(i));
+            }
+        }
+        EXPECT_EQ(forward, whole.forward);
+        EXPECT_EQ(reverse, both ? whole.reverse : std::vector<double>());
+
+        const double top = Score(scanner, "TTGACG");
+        const double inf = std::numeric_limits<double>::infinity();
+        for (const CallThresholds thresholds : {CallThresholds{top, top}, CallThresholds{top, 2.0},
+                                                CallThresholds{2.0, top}, CallThresholds{0.0, 0.0},
+                                                CallThresholds{top, inf}, CallThresholds{top + 1.0, 0.0}}) {
+            const std::vector<ScanHit> hits = CallHits(scanner, codes, both, thresholds);
+            const std::vector<ScanHit> expected = WholeSequenceCalls(whole, 6, both, thresholds);
+            ASSERT_EQ(hits.size(), expected.size()) << thresholds.first << " " << thresholds.more;
+            for (std::size_t i = 0; i < hits.size(); ++i) {
+                EXPECT_EQ(hits[i].start, expected[i].start);
+                EXPECT_EQ(hits[i].forward, expected[i].forward);
+                EXPECT_EQ(hits[i].score, expected[i].score);
+            }
+        }
+    }
 }
 
 TEST(MotifScan, RefittingCountsTheSitesWordsInColumnsAndPairs)

@@ -131,7 +131,7 @@ TEST(SummaryMotifs, SummariesThatCannotBeReadAreRefusedWithTheirLine)
 {
     const TempDir dir;
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {Summary(kMatrix, 3), {"line 2:", "newer Kalvo", "reads up to 2"}},
+        {Summary(kMatrix, kReadableSummarySchema + 1), {"line 2:", "newer Kalvo", "reads up to " + std::to_string(kReadableSummarySchema)}},
         {"{\"program\": \"other\", \"motifs\": []}", {"line 1:", "not a Kalvo discovery's summary"}},
         {"{\"program\": \"kalvo\", \"schema\": 2, \"run\": {}}", {"no \"motifs\" list"}},
         {"{\"program\": \"kalvo\", \"motifs\": []}", {"holds no motif"}},
