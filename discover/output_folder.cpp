@@ -142,6 +142,8 @@ Lock TakeLock(const fs::path& path)
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd < 0)
             return Lock{-1, errno, 0};
+        // The holder's id may not be written yet when its lock is met: then the
+        // refusal names no process (the file is truncated before the id goes in).
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             std::array<char, 32> text{};

@@ -288,7 +288,7 @@ TEST(ConcurrentDiscoveries, TwoForcedIntoOneFolderNeverMix)
         if (status != 0) {
             EXPECT_EQ(status, 1);
             EXPECT_THAT(ReadBytes(dir.File(std::string(name) + ".err")),
-                        HasSubstr("output folder 'out' is being written by another discovery (process "));
+                        HasSubstr("output folder 'out' is being written by another discovery"));
         }
     }
     // The folder is one discovery's: its runs and sites are those of the seed its summary names.
