@@ -151,8 +151,9 @@ std::vector<SampledPiece> SampledPieces(const ScoringSets& sets)
         // The target's share of the residues sampled, in whole windows; a share that
         // covers the target takes it whole, so a set that fits is sampled as it is.
         const double part = static_cast<double>(length) / static_cast<double>(residues);
-        const long long share =
-            residues <= kSampledResidues ? length : static_cast<long long>(static_cast<double>(kSampledResidues) * part);
+        const long long share = residues <= kSampledResidues
+                                    ? length
+                                    : static_cast<long long>(static_cast<double>(kSampledResidues) * part);
         const long long windows = std::max(1LL, (share + kSampledWindow - 1) / kSampledWindow);
         if (windows * kSampledWindow >= length) {
             pieces.push_back(SampledPiece{i, 0, length, true});

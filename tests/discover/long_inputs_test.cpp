@@ -49,9 +49,9 @@ void ExpectEveryRestartRepeats(const std::string& out)
     const auto summary = nlohmann::json::parse(ReadBytes(out + "/summary.json"));
     for (const auto& restart : summary["restarts"]) {
         const std::string report = restart["report_file"];
-        restarts.push_back({{"run", restart["parameter_file"], "--seed", std::to_string(restart["seed"].get<long long>()),
-                             "--quiet"},
-                            report, ReadBytes(out + "/" + report)});
+        const std::string seed = std::to_string(restart["seed"].get<long long>());
+        restarts.push_back({{"run", restart["parameter_file"], "--seed", seed, "--quiet"}, report,
+                            ReadBytes(out + "/" + report)});
     }
     ASSERT_FALSE(restarts.empty());
     const fs::path testFolder = fs::current_path();

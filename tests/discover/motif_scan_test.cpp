@@ -150,7 +150,8 @@ std::vector<ScanHit> WholeSequenceCalls(const WholeScores& whole, int width, boo
     std::vector<ScanHit> windows;
     for (std::size_t p = 0; p < whole.forward.size(); ++p) {
         const bool reverseBetter = bothStrands && whole.reverse[p] > whole.forward[p];
-        windows.push_back({static_cast<long long>(p), !reverseBetter, reverseBetter ? whole.reverse[p] : whole.forward[p]});
+        const double score = reverseBetter ? whole.reverse[p] : whole.forward[p];
+        windows.push_back({static_cast<long long>(p), !reverseBetter, score});
     }
     std::sort(windows.begin(), windows.end(), [](const ScanHit& a, const ScanHit& b) {
         return a.score != b.score ? a.score > b.score : a.start < b.start;
