@@ -21,7 +21,7 @@ enum class Option {
     Width, Iterations, Pseudocount, Correlation, Moves, OneSite, GivenStrand, SeedWord, Mask, Background, Output,
     Repeats, WriteParams,
     // options of discover only
-    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force,
+    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, KeepLowComplexity,
     // options of match only
     Database, Taxon, Top, QValue, MinOverlap, Similarity, Html,
 };
