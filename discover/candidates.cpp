@@ -155,27 +155,35 @@ std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results)
     return clusters;
 }
 
-std::optional<ChosenCandidate> ChooseCandidate(const ScoringSets& sets, const std::vector<RestartResult>& results,
-                                               const std::vector<Cluster>& clusters,
-                                               const std::vector<MotifShares>& reported)
+std::vector<ChosenCandidate> RankCandidates(const ScoringSets& sets, const std::vector<RestartResult>& results,
+                                            const std::vector<Cluster>& clusters,
+                                            const std::vector<MotifShares>& reported)
 {
     constexpr std::size_t kClustersTrimmed = 3;
-    std::optional<ChosenCandidate> chosen;
-    std::size_t trimmedCount = 0;
-    for (std::size_t c = 0; c < clusters.size(); ++c) {
+    std::vector<ChosenCandidate> ranked;
+    for (std::size_t c = 0; c < clusters.size() && ranked.size() < kClustersTrimmed; ++c) {
         const RestartResult& restart = results[clusters[c].representative];
         const bool seen = std::any_of(reported.begin(), reported.end(), [&](const MotifShares& shares) {
             return MotifSimilarity(shares, restart.summary.probs) >= kSameMotifSimilarity;
         });
-        if (seen)
-            continue;
-        if (trimmedCount++ == kClustersTrimmed)
-            break;
-        Candidate candidate = BestForm(sets, restart);
-        if (!chosen || candidate.separation.log10P < chosen->candidate.separation.log10P)
-            chosen = ChosenCandidate{std::move(candidate), c};
+        if (!seen)
+            ranked.push_back(ChosenCandidate{BestForm(sets, restart), c});
     }
-    return chosen;
+    // Ties keep the clusters' order, as the first best candidate was always the one chosen.
+    std::stable_sort(ranked.begin(), ranked.end(), [](const ChosenCandidate& a, const ChosenCandidate& b) {
+        return a.candidate.separation.log10P < b.candidate.separation.log10P;
+    });
+    return ranked;
+}
+
+std::optional<ChosenCandidate> ChooseCandidate(const ScoringSets& sets, const std::vector<RestartResult>& results,
+                                               const std::vector<Cluster>& clusters,
+                                               const std::vector<MotifShares>& reported)
+{
+    std::vector<ChosenCandidate> ranked = RankCandidates(sets, results, clusters, reported);
+    if (ranked.empty())
+        return std::nullopt;
+    return std::move(ranked.front());
 }
 
 }  // namespace kalvo

@@ -44,8 +44,13 @@ Candidate BestForm(const ScoringSets& sets, const RestartResult& restart);
 // Restarts that found a site, best first; each joins the first cluster whose best restart it matches.
 std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results);
 
-// The best merged motif not like one reported before, after trimming its
-// ends and refitting; only the first few such clusters are tried.
+// The merged motifs not like one reported before, after trimming their ends
+// and refitting, best first; only the first few such clusters are tried.
+std::vector<ChosenCandidate> RankCandidates(const ScoringSets& sets, const std::vector<RestartResult>& results,
+                                            const std::vector<Cluster>& clusters,
+                                            const std::vector<MotifShares>& reported);
+
+// The best of RankCandidates.
 std::optional<ChosenCandidate> ChooseCandidate(const ScoringSets& sets, const std::vector<RestartResult>& results,
                                                const std::vector<Cluster>& clusters,
                                                const std::vector<MotifShares>& reported);

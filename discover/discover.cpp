@@ -19,6 +19,7 @@
 #include "discover/scoring_sets.h"
 #include "discover/shuffle.h"
 #include "discover/site_calls.h"
+#include "discover/tandem_repeats.h"
 #include "model/parameter_text.h"
 #include "util/file_stem.h"
 #include "util/random.h"
@@ -36,6 +37,9 @@ std::string ParameterText(const DiscoverSettings& settings, const std::string& f
     values.mask = settings.mask;
     return ParameterFileText(values);
 }
+
+// Residues on each side of a site that show whether it lies in a tandem repeat.
+constexpr int kRepeatContext = 6;
 
 // Null rounds of a set too small to hold some out: enough for about 48 null
 // restarts, at least two rounds and at most six.
@@ -101,9 +105,14 @@ private:
     Outcome NullRounds();
     // log10 E-value of a p-value that one of the restarts run so far reached.
     double Log10E(double log10P) const;
-    // Merges the round's restarts, reports its motif when it is significant and
-    // records the restarts; false when the round found nothing significant.
+    // Merges the round's restarts, reports its motif when it is significant, lists
+    // the significant tandem repeats ranked above it and records the restarts;
+    // false when the round found nothing significant, repeat or not.
     bool ReportRound(std::vector<RestartResult>& results);
+    // Whether a candidate is a short tandem repeat, judged by its consensus and its sites in the training targets.
+    RepeatVerdict JudgeCandidate(const Candidate& candidate) const;
+    // Lists a significant repeat apart from the ranked motifs and masks its sites, so the next round looks past it.
+    void ListLowComplexity(const Candidate& repeat, const RepeatVerdict& verdict, double log10E);
     void ReportMotif(const Candidate& chosen, const Cluster& cluster, std::vector<RestartResult>& results,
                      double log10E);
 
@@ -119,6 +128,7 @@ private:
     std::int64_t m_nullStarted = 0;
     std::vector<double> m_nullLog10P;  // of every null restart's motif
     std::vector<KnownMotif> m_known;   // what the motifs are named after; empty when they are not named
+    int m_round = 0;
 };
 
 Outcome DiscoveryRun::Prepare(bool force)
@@ -215,7 +225,10 @@ void DiscoveryRun::RecordInputs(long long controlResidues)
 Outcome DiscoveryRun::Rounds()
 {
     const int restartsInRound = m_settings.restarts * static_cast<int>(m_settings.widths.size());
+    // A round that finds only repeats masks them and lets the next round look past them, within the
+    // --motifs rounds asked for: a discovery never runs more rounds, nor takes longer, than without repeats.
     for (int round = 1; round <= m_settings.motifs; ++round) {
+        m_round = round;
         if (round == 2)
             m_tally.SetRounds(m_settings.motifs, restartsInRound,
                               static_cast<long long>(restartsInRound) * m_settings.iterations);
@@ -312,20 +325,67 @@ double DiscoveryRun::Log10E(double log10P) const
 bool DiscoveryRun::ReportRound(std::vector<RestartResult>& results)
 {
     const std::vector<Cluster> clusters = ClusterRestarts(results);
-    const std::optional<ChosenCandidate> chosen = ChooseCandidate(m_sets, results, clusters, m_reported);
+    const std::vector<ChosenCandidate> ranked = RankCandidates(m_sets, results, clusters, m_reported);
     for (RestartResult& result : results)
         result.record.log10EValue = Log10E(result.separation.log10P);
+    // The best candidate that is no tandem repeat is the round's motif; the repeats ranked above it are set apart.
+    const ChosenCandidate* chosen = nullptr;
+    std::vector<std::pair<const ChosenCandidate*, RepeatVerdict>> repeats;
+    for (const ChosenCandidate& candidate : ranked) {
+        RepeatVerdict verdict = m_settings.keepLowComplexity ? RepeatVerdict{} : JudgeCandidate(candidate.candidate);
+        if (!verdict.repeat) {
+            chosen = &candidate;
+            break;
+        }
+        repeats.emplace_back(&candidate, std::move(verdict));
+    }
+    auto significantAt = [this](const Candidate& candidate, double log10E) {
+        return candidate.separation.targetHits > 0 && log10E <= std::log10(m_settings.evalueThreshold);
+    };
     const double log10E = chosen ? Log10E(chosen->candidate.separation.log10P) : 0.0;
-    const bool significant = chosen && chosen->candidate.separation.targetHits > 0 &&
-                             log10E <= std::log10(m_settings.evalueThreshold);
+    const bool significant = chosen && significantAt(chosen->candidate, log10E);
     if (significant)
         ReportMotif(chosen->candidate, clusters[chosen->cluster], results, log10E);
-    else if (chosen)
+    bool repeatsListed = false;
+    for (const auto& [repeat, verdict] : repeats) {
+        const double repeatLog10E = Log10E(repeat->candidate.separation.log10P);
+        if (!significantAt(repeat->candidate, repeatLog10E))
+            continue;
+        ListLowComplexity(repeat->candidate, verdict, repeatLog10E);
+        repeatsListed = true;
+    }
+    if (!significant && chosen)
         m_discovery.nextBestLog10EValue = log10E;
+    else if (!significant && !repeatsListed && !ranked.empty())
+        m_discovery.nextBestLog10EValue = Log10E(ranked.front().candidate.separation.log10P);
     for (const RestartResult& result : results)
         m_discovery.restarts.push_back(result.record);
     m_discovery.motifsTested = m_tests;
-    return significant;
+    return significant || repeatsListed;
+}
+
+RepeatVerdict DiscoveryRun::JudgeCandidate(const Candidate& candidate) const
+{
+    const std::vector<std::string> contexts = SiteContexts(m_sets, candidate.model, candidate.separation.threshold,
+                                                           m_sets.training, kRepeatContext);
+    return JudgeRepeat(candidate.summary.consensus, candidate.summary.probs, contexts);
+}
+
+void DiscoveryRun::ListLowComplexity(const Candidate& repeat, const RepeatVerdict& verdict, double log10E)
+{
+    DiscoveredMotif sites;
+    CallSitesAndMask(m_sets, sites, repeat.model, ReportedThresholds(m_sets, repeat));
+    LowComplexityMotif listed;
+    listed.consensus = repeat.summary.consensus;
+    listed.width = repeat.model.width;
+    listed.log10EValue = log10E;
+    listed.sites = static_cast<int>(sites.sites.size());
+    listed.round = m_round;
+    listed.unit = verdict.unit;
+    listed.siteShare = verdict.siteShare;
+    listed.reason = verdict.reason;
+    m_reported.push_back(repeat.summary.probs);
+    m_discovery.lowComplexity.push_back(std::move(listed));
 }
 
 void DiscoveryRun::ReportMotif(const Candidate& chosen, const Cluster& cluster, std::vector<RestartResult>& results,

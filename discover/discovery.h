@@ -38,6 +38,8 @@ struct DiscoverSettings {
     // unless files are given. Naming annotates the motifs, never ranks them.
     bool nameMotifs = true;
     MotifDatabaseChoice knownMotifs;
+    // Short tandem repeats stay in the ranked list instead of the low-complexity one.
+    bool keepLowComplexity = false;
 };
 
 // One restart: an exact run, with the parameter file and seed that repeat it.
@@ -110,6 +112,19 @@ struct DiscoveredMotif {
     std::vector<KnownMatch> knownMatches;  // best first; empty when nothing known resembles it
 };
 
+// A significant motif kept out of the ranked list because it is a short tandem
+// repeat (ACACAC, TATATA, AAAAAA): genomes are full of them and shuffled controls are not.
+struct LowComplexityMotif {
+    std::string consensus;
+    int width = 0;
+    double log10EValue = 0.0;
+    int sites = 0;                  // sites called, and masked before the next round
+    int round = 0;                  // the round that found it
+    std::string unit;               // the repeated unit, e.g. "AC"
+    double siteShare = 0.0;         // of its sites, those lying in a tandem repeat
+    std::string reason;             // one line: why it is taken for a repeat
+};
+
 struct Discovery {
     DiscoverSettings settings;
     std::vector<std::string> targetNames;     // header lines without '>'
@@ -135,6 +150,8 @@ struct Discovery {
     int knownMotifs = 0;
     // Input read loosely (blanks or tabs inside sequence lines), one line each.
     std::vector<std::string> warnings;
+    // Significant short tandem repeats, in the order found; never ranked, never counted as motifs.
+    std::vector<LowComplexityMotif> lowComplexity;
 };
 
 }  // namespace kalvo

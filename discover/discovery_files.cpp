@@ -249,6 +249,35 @@ std::string Plural(long long count, const std::string& word)
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
+// The significant tandem repeats kept out of the ranked list, in the order found.
+std::string LowComplexityJson(const Discovery& discovery)
+{
+    std::vector<std::string> items;
+    for (const LowComplexityMotif& repeat : discovery.lowComplexity)
+        items.push_back(JsonInlineObject({{"consensus", JsonString(repeat.consensus)},
+                                          {"width", JsonInteger(repeat.width)},
+                                          {"evalue", JsonString(FormatEValue(repeat.log10EValue))},
+                                          {"log10_evalue", JsonNumber(repeat.log10EValue)},
+                                          {"sites", JsonInteger(repeat.sites)},
+                                          {"round", JsonInteger(repeat.round)},
+                                          {"unit", JsonString(repeat.unit)},
+                                          {"sites_in_repeats", JsonNumber(repeat.siteShare)},
+                                          {"reason", JsonString(repeat.reason)}}));
+    return JsonArray(items, "  ");
+}
+
+// The text summary's lines on the repeats set apart; empty when there are none.
+std::string LowComplexityLines(const Discovery& discovery)
+{
+    if (discovery.lowComplexity.empty())
+        return "";
+    std::string out = "Low complexity, not ranked (--keep-low-complexity ranks them), sites masked:\n";
+    for (const LowComplexityMotif& repeat : discovery.lowComplexity)
+        out += "  " + repeat.consensus + "  E = " + FormatEValue(repeat.log10EValue) + ", " +
+               Plural(repeat.sites, "site") + ": " + repeat.reason + "\n";
+    return out;
+}
+
 }  // namespace
 
 std::string DiscoverySummaryJson(const Discovery& discovery)
@@ -287,6 +316,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                 {"known_motifs", KnownMotifsJson(discovery)},
                 {"motifs", JsonArray(motifs, "  ")},
                 {"restarts", JsonArray(restarts, "  ")}};
+    members.emplace_back("low_complexity", LowComplexityJson(discovery));
     if (!discovery.nullRestarts.empty()) {
         std::vector<std::string> nullRestarts;
         for (const NullRestart& restart : discovery.nullRestarts)
@@ -419,6 +449,7 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
                    ": drawn in the logos and listed in summary.json;\n"
                    "motifs.meme and motifs.jaspar hold the column matrices only.\n";
     }
+    out += LowComplexityLines(discovery);
 
     out += "\nFiles in " + (outputDir.empty() ? std::string(".") : outputDir) + ":\n";
     out += "  index.html            all of it as one page: open it in a web browser\n";

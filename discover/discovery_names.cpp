@@ -156,6 +156,7 @@ std::string DiscoverCommand(const DiscoverSettings& settings)
            " --iterations " + std::to_string(settings.iterations) + " --evalue " +
            JsonNumber(settings.evalueThreshold);
     out += settings.mask ? "" : " --no-mask";
+    out += settings.keepLowComplexity ? " --keep-low-complexity" : "";
     out += settings.oneSite ? " --one-site" : "";
     out += settings.bothStrands ? "" : " --given-strand";
     if (!settings.nameMotifs)

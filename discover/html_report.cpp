@@ -149,6 +149,23 @@ std::string MotifTable(const Discovery& discovery)
     return out + "</tbody>\n</table></div>\n";
 }
 
+// The significant tandem repeats kept out of the ranked list, with why; empty when there are none.
+std::string LowComplexitySection(const Discovery& discovery)
+{
+    if (discovery.lowComplexity.empty())
+        return "";
+    std::string out = "<section id=\"low-complexity\">\n<h2>Low complexity</h2>\n<p class=\"legend\">Short tandem "
+                      "repeats and weak AT- or GC-rich motifs: genomes are full of them and shuffled controls are not, "
+                      "so they look significant without being sites. They are not ranked and not counted as motifs; "
+                      "their sites were masked before the next round. <code>--keep-low-complexity</code> ranks them."
+                      "</p>\n<ul>\n";
+    for (const LowComplexityMotif& repeat : discovery.lowComplexity)
+        out += "<li><span class=\"consensus\">" + MarkupFromInput(repeat.consensus) + "</span>, E = " +
+               ScientificHtml(repeat.log10EValue) + ", " + Counted(repeat.sites, "site") + ": " +
+               MarkupFromInput(repeat.reason) + "</li>\n";
+    return out + "</ul>\n</section>\n";
+}
+
 // A site in its context: flanks in lower case, the site's letters coloured.
 std::string SiteInContext(const CalledSite& site)
 {
@@ -430,6 +447,7 @@ std::string DiscoveryHtml(const Discovery& discovery)
             page += ArcLegend();
     }
     page += "</section>\n";
+    page += LowComplexitySection(discovery);
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m)
         page += MotifSection(discovery, names, discovery.motifs[m], ids[m], m);
     page += RestartSection(discovery);

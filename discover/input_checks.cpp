@@ -7,6 +7,7 @@
 
 #include "discover/fisher.h"
 #include "discover/significance.h"
+#include "discover/usable_stretches.h"
 
 namespace kalvo {
 namespace {
@@ -27,12 +28,13 @@ std::string Count(long long n, const std::string& one, const std::string& many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The longest stretch without N of the listed sequences: runs of N hold no window.
 std::size_t Longest(const std::vector<std::string>& sequences, const std::vector<int>& which)
 {
-    std::size_t longest = 0;
+    long long longest = 0;
     for (int i : which)
-        longest = std::max(longest, sequences[static_cast<std::size_t>(i)].size());
-    return longest;
+        longest = std::max(longest, LongestUsableStretch(sequences[static_cast<std::size_t>(i)]));
+    return static_cast<std::size_t>(longest);
 }
 
 // The test counts of a set of `targets` with shuffled controls: all of them below
@@ -118,12 +120,12 @@ Outcome CheckSampledWidths(const ScoringSets& sets, const std::vector<int>& widt
         const auto needed = static_cast<std::size_t>(width);
         if (needed > longest)
             return Refusal{"motif width " + std::to_string(width) + " is above the length of every sequence in '" +
-                           inputPath + "' (the longest has " + std::to_string(longest) + ")"};
+                           inputPath + "' (the longest has " + std::to_string(longest) + " residues outside runs of N)"};
         if (needed > longestSampled)
             return Refusal{"motif width " + std::to_string(width) +
                            " is above the length of every sequence the restarts sample from '" + inputPath +
                            "': the longest of the " + std::to_string(sets.sampled.size()) + " they sample has " +
-                           std::to_string(longestSampled) + " residues (they sample up to about " +
+                           std::to_string(longestSampled) + " residues outside runs of N (they sample up to about " +
                            std::to_string(kSampledResidues) + " residues of two thirds of the sequences, drawn with "
                            "the seed); give a smaller width, or more sequences that long"};
     }

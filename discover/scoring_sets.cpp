@@ -7,6 +7,7 @@
 
 #include "discover/motif_scan.h"
 #include "discover/shuffle.h"
+#include "discover/usable_stretches.h"
 #include "model/run_state.h"
 
 namespace kalvo {
@@ -95,7 +96,7 @@ TargetSplit SplitTargets(const SequenceTexts& targets, std::uint64_t seed)
     int sampled = 0;
     while (sampled < training) {
         const auto index = static_cast<std::size_t>(order[static_cast<std::size_t>(sampled)]);
-        const auto length = static_cast<long long>(targets.sequences[index].size());
+        const long long length = UsableLength(targets.sequences[index]);
         if (sampled >= kMinSequencesForHoldOut / 2 && residues + length > kSampledResidues)
             break;
         residues += length;
@@ -140,21 +141,74 @@ ScoringSets MakeScoringSets(SequenceTexts targets, const std::vector<std::string
     return sets;
 }
 
+namespace {
+
+// Stretches between runs of N shorter than this hold too few windows to be worth a record of their own.
+constexpr long long kShortestSampledStretch = 10;
+
+// The pieces of a target that holds runs of N: its stretches between them whole
+// while `windows` windows would cover them, else `windows` windows evenly spaced
+// over the stretches as if they were joined, each cut where a run of N falls in it.
+// Every piece is named by where it lies in the target, so sites keep their coordinates.
+void AppendUsablePieces(int seqIndex, const std::string& sequence, long long windows,
+                        std::vector<SampledPiece>& pieces)
+{
+    std::vector<Stretch> stretches = UsableStretches(sequence);
+    std::erase_if(stretches, [](const Stretch& s) { return s.Length() < kShortestSampledStretch; });
+    long long usable = 0;
+    for (const Stretch& stretch : stretches)
+        usable += stretch.Length();
+    if (windows * kSampledWindow >= usable) {
+        for (const Stretch& stretch : stretches)
+            pieces.push_back(SampledPiece{seqIndex, stretch.start, stretch.Length(), false});
+        return;
+    }
+    // Window w covers joined residues [from, from + kSampledWindow), walked stretch by stretch.
+    std::size_t at = 0;
+    long long joinedBefore = 0;  // joined residues of the stretches before stretches[at]
+    for (long long w = 0; w < windows; ++w) {
+        long long from = windows == 1 ? (usable - kSampledWindow) / 2 : w * (usable - kSampledWindow) / (windows - 1);
+        long long left = kSampledWindow;
+        while (left > 0 && at < stretches.size()) {
+            const Stretch& stretch = stretches[at];
+            if (from >= joinedBefore + stretch.Length()) {
+                joinedBefore += stretch.Length();
+                ++at;
+                continue;
+            }
+            const long long start = stretch.start + (from - joinedBefore);
+            const long long length = std::min(left, stretch.end - start);
+            pieces.push_back(SampledPiece{seqIndex, start, length, false});
+            from += length;
+            left -= length;
+        }
+    }
+}
+
+}  // namespace
+
 std::vector<SampledPiece> SampledPieces(const ScoringSets& sets)
 {
+    // Shares and windows count only residues outside runs of N: masked sequence is never sampled.
     long long residues = 0;
     for (int i : sets.sampled)
-        residues += static_cast<long long>(sets.targets.sequences[static_cast<std::size_t>(i)].size());
+        residues += UsableLength(sets.targets.sequences[static_cast<std::size_t>(i)]);
     std::vector<SampledPiece> pieces;
     for (int i : sets.sampled) {
-        const auto length = static_cast<long long>(sets.targets.sequences[static_cast<std::size_t>(i)].size());
+        const std::string& sequence = sets.targets.sequences[static_cast<std::size_t>(i)];
+        const auto length = static_cast<long long>(sequence.size());
+        const long long usable = UsableLength(sequence);
         // The target's share of the residues sampled, in whole windows; a share that
         // covers the target takes it whole, so a set that fits is sampled as it is.
-        const double part = static_cast<double>(length) / static_cast<double>(residues);
+        const double part = residues > 0 ? static_cast<double>(usable) / static_cast<double>(residues) : 0.0;
         const long long share = residues <= kSampledResidues
-                                    ? length
+                                    ? usable
                                     : static_cast<long long>(static_cast<double>(kSampledResidues) * part);
         const long long windows = std::max(1LL, (share + kSampledWindow - 1) / kSampledWindow);
+        if (usable < length) {
+            AppendUsablePieces(i, sequence, windows, pieces);
+            continue;
+        }
         if (windows * kSampledWindow >= length) {
             pieces.push_back(SampledPiece{i, 0, length, true});
             continue;

@@ -45,7 +45,7 @@ std::vector<int> AllIndexes(std::size_t n);
 
 // Seeded, sorted split of the targets: two thirds for training (where
 // thresholds are chosen and motifs refitted), the rest to test on; the
-// restarts sample a part of the training targets, as many residues as it takes
+// restarts sample a part of the training targets, as many residues (outside runs of N) as it takes
 // to find a motif and no more, since their time grows with it. Small sets are
 // used whole for everything.
 struct TargetSplit {
@@ -87,6 +87,8 @@ struct SampledPiece {
 // kSampledResidues or less between them; past that, evenly spaced windows of
 // kSampledWindow residues from each, as many as its share of kSampledResidues
 // (at least one), so that a restart's time and memory never grow with the longest sequence.
+// Runs of N count for nothing: a target that holds some is sampled in the stretches
+// between them (windows over those stretches only), each piece named by where it lies.
 std::vector<SampledPiece> SampledPieces(const ScoringSets& sets);
 
 }  // namespace kalvo

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "discover/usable_stretches.h"
+
 namespace kalvo {
 namespace {
 
@@ -126,6 +128,19 @@ std::string ShuffleDinucleotides(std::string_view sequence, ShuffleRandom& rando
     return shuffled;
 }
 
+std::string ShuffleAroundRunsOfN(std::string_view sequence, ShuffleRandom& random)
+{
+    if (sequence.find('N') == std::string_view::npos)
+        return ShuffleDinucleotides(sequence, random);
+    std::string shuffled(sequence);
+    for (const Stretch& stretch : UsableStretches(sequence)) {
+        const auto start = static_cast<std::size_t>(stretch.start);
+        const auto length = static_cast<std::size_t>(stretch.Length());
+        shuffled.replace(start, length, ShuffleDinucleotides(sequence.substr(start, length), random));
+    }
+    return shuffled;
+}
+
 std::vector<std::string> ShuffledControls(const std::vector<std::string>& sequences, int copies,
                                           std::uint64_t seed)
 {
@@ -136,7 +151,7 @@ std::vector<std::string> ShuffledControls(const std::vector<std::string>& sequen
     ShuffleRandom random(seed);
     for (int c = 0; c < copies; ++c)
         for (const std::string& sequence : sequences)
-            controls.push_back(ShuffleDinucleotides(sequence, random));
+            controls.push_back(ShuffleAroundRunsOfN(sequence, random));
     return controls;
 }
 

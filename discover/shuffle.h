@@ -24,7 +24,12 @@ private:
 // of `sequence` (Euler-path shuffle). Every byte is a letter; lengths 0..2 come back unchanged.
 std::string ShuffleDinucleotides(std::string_view sequence, ShuffleRandom& random);
 
-// `copies` shuffles of every sequence from one generator seeded with `seed`, copy-major:
+// ShuffleDinucleotides of each stretch between runs of N, the N left where they are: masked
+// sequence stays out of the shuffled letters and their counts, and a control keeps its target's
+// usable length. A sequence without N is shuffled exactly as ShuffleDinucleotides shuffles it.
+std::string ShuffleAroundRunsOfN(std::string_view sequence, ShuffleRandom& random);
+
+// `copies` shuffles (ShuffleAroundRunsOfN) of every sequence from one generator seeded with `seed`, copy-major:
 // element c·n + i is copy c of sequence i (n sequences). Empty when copies <= 0.
 std::vector<std::string> ShuffledControls(const std::vector<std::string>& sequences, int copies,
                                           std::uint64_t seed);

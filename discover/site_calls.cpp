@@ -70,4 +70,26 @@ void CallSitesAndMask(ScoringSets& sets, DiscoveredMotif& motif, const MotifMode
             mask(codes, hit);
 }
 
+std::vector<std::string> SiteContexts(const ScoringSets& sets, const MotifModel& model, double threshold,
+                                      const std::vector<int>& targets, int flank)
+{
+    std::vector<std::string> contexts;
+    if (!std::isfinite(threshold))
+        return contexts;
+    const MotifScanner scanner(model);
+    const CallThresholds thresholds{threshold, threshold};
+    for (int i : targets) {
+        const auto index = static_cast<std::size_t>(i);
+        const std::string& sequence = sets.targets.sequences[index];
+        for (const ScanHit& hit : CallHits(scanner, sets.targetCodes[index], sets.bothStrands, thresholds)) {
+            const long long from = std::max(0LL, static_cast<long long>(hit.start) - flank);
+            const long long to = std::min(static_cast<long long>(sequence.size()),
+                                          static_cast<long long>(hit.start) + model.width + flank);
+            std::string context = sequence.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+            contexts.push_back(hit.forward ? context : ReverseComplement(context));
+        }
+    }
+    return contexts;
+}
+
 }  // namespace kalvo

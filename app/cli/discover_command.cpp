@@ -42,6 +42,9 @@ constexpr std::string_view kDiscoverHelp =
     "                        (default 0.05)\n"
     "  --no-mask             let sites start in low-complexity windows (default:\n"
     "                        masked)\n"
+    "  --keep-low-complexity rank short tandem repeats (ACACAC, TATATA, AAAAAA)\n"
+    "                        with the motifs (default: listed apart, as low\n"
+    "                        complexity, and masked before the next round)\n"
     "  --one-site            exactly one site per sequence in the restarts\n"
     "                        (default: any number)\n"
     "  --given-strand        search the given strand only (default: both\n"
@@ -163,6 +166,9 @@ std::optional<std::string> ApplyDiscoverOption(Option option, const std::string&
     }
     case Option::NoMask:
         discover.mask = false;
+        return std::nullopt;
+    case Option::KeepLowComplexity:
+        discover.keepLowComplexity = true;
         return std::nullopt;
     case Option::OneSite:
         discover.oneSite = true;

@@ -45,6 +45,7 @@ constexpr OptionInfo kOptions[] = {
     {"--min-overlap", Option::MinOverlap, true, kMatch, "[--min-overlap K]"},
     {"--similarity", Option::Similarity, true, kMatch, "[--similarity S]"},
     {"--no-mask", Option::NoMask, false, kDiscover, "[--no-mask]"},
+    {"--keep-low-complexity", Option::KeepLowComplexity, false, kDiscover, "[--keep-low-complexity]"},
     {"--one-site", Option::OneSite, false, kFind | kDiscover, "[--one-site]"},
     {"--given-strand", Option::GivenStrand, false, kFind | kDiscover, "[--given-strand]"},
     {"--seed-word", Option::SeedWord, true, kFind, "[--seed-word WORD]"},

@@ -21,7 +21,7 @@ enum class Option {
     Width, Iterations, Pseudocount, Correlation, Moves, OneSite, GivenStrand, SeedWord, Mask, Background, Output,
     Repeats, WriteParams,
     // options of discover only
-    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, NoMatch,
+    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, NoMatch, KeepLowComplexity,
     // options of match (and the naming in discover)
     Database, Taxon, Top, QValue, MinOverlap, Similarity, Html,
 };
