@@ -172,18 +172,6 @@ std::string MatchTable(const std::vector<KnownMotif>& queries, const std::vector
     return table;
 }
 
-// A motif as the logo composer takes it.
-RunSummary LogoModel(const KnownMotif& motif)
-{
-    RunSummary model;
-    model.width = motif.Width();
-    model.probs = motif.shares;
-    model.numSites = static_cast<int>(std::lround(motif.sites > 0.0 ? motif.sites : kSitesWhenUnknown));
-    for (const auto& shares : motif.shares)
-        model.consensus += ConsensusLetter(shares);
-    return model;
-}
-
 constexpr double kLogoScale = 0.6;
 constexpr double kColumnPixels = 32.0 * kLogoScale;  // the composer's column width, scaled
 
@@ -192,7 +180,7 @@ std::string PlacedLogo(const KnownMotif& motif, bool reverse, int columns, const
 {
     const std::string margin = std::to_string(static_cast<int>(std::lround(columns * kColumnPixels)));
     return "<div class=\"logo\" style=\"margin-left:" + margin + "px\">" +
-           html::InlineLogo(LogoModel(motif), reverse, kLogoScale, id, "Logo of " + motif.id) + "</div>\n";
+           html::InlineLogo(html::LogoModelOf(motif), reverse, kLogoScale, id, "Logo of " + motif.id) + "</div>\n";
 }
 
 // One query's section: its logo, then each match's logo, aligned column for column.
