@@ -103,6 +103,41 @@ void SetBounds(GridMotif& grid)
     grid.worstTotal = worst;
 }
 
+// Where the scan's blocks start: the windows of kBlockLetters adjacent columns with the widest
+// spread of scores between them (the one with the wider spread first), since the scan stops
+// soonest after them. Columns of pairs add no spread: the pairs are scored after the blocks.
+std::array<int, 2> BlockStarts(const GridMotif& grid, int blocks)
+{
+    std::vector<int> spread(static_cast<std::size_t>(grid.width), 0);
+    for (const GridMotif::Column& column : grid.columns)
+        spread[static_cast<std::size_t>(column.offset)] =
+            *std::max_element(column.score.begin(), column.score.begin() + 4) -
+            *std::min_element(column.score.begin(), column.score.begin() + 4);
+    auto window = [&spread](int start) {
+        return std::accumulate(spread.begin() + start, spread.begin() + start + kBlockLetters, 0);
+    };
+    std::array<int, 2> best{0, kBlockLetters};
+    int bestSpread = -1;
+    const int last = grid.width - kBlockLetters;
+    for (int first = 0; first <= last; ++first) {
+        if (blocks == 1) {
+            if (window(first) > bestSpread) {
+                bestSpread = window(first);
+                best = {first, 0};
+            }
+            continue;
+        }
+        for (int second = first + kBlockLetters; second <= last; ++second) {
+            if (window(first) + window(second) > bestSpread) {
+                bestSpread = window(first) + window(second);
+                best = window(first) >= window(second) ? std::array<int, 2>{first, second}
+                                                       : std::array<int, 2>{second, first};
+            }
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 BaseShares StrandBaseShares(const std::vector<std::string>& sequences)
@@ -263,18 +298,22 @@ BlockedMotif MakeBlockedMotif(const GridMotif& grid)
     BlockedMotif blocked;
     blocked.width = grid.width;
     blocked.blocks = std::min(grid.width / kBlockLetters, 2);
+    blocked.start = BlockStarts(grid, blocked.blocks);
     blocked.rest.width = grid.width;
     blocked.rest.pairs = grid.pairs;
     const auto entries = static_cast<std::size_t>(kNoBlock) + 1;
     blocked.table.assign(entries * static_cast<std::size_t>(blocked.blocks), 0);
     for (const GridMotif::Column& column : grid.columns) {
-        const int block = column.offset / kBlockLetters;
+        int block = 0;
+        while (block < blocked.blocks && (column.offset < blocked.start[static_cast<std::size_t>(block)] ||
+                                          column.offset >= blocked.start[static_cast<std::size_t>(block)] + kBlockLetters))
+            ++block;
         if (block >= blocked.blocks) {
             blocked.rest.columns.push_back(column);
             continue;
         }
         // The column's letter is digit (kBlockLetters - 1 - place) in base 4 of the block index.
-        const int shift = 2 * (kBlockLetters - 1 - column.offset % kBlockLetters);
+        const int shift = 2 * (kBlockLetters - 1 - (column.offset - blocked.start[static_cast<std::size_t>(block)]));
         int* table = blocked.table.data() + entries * static_cast<std::size_t>(block);
         for (unsigned index = 0; index < kNoBlock; ++index)
             table[index] += column.score[(index >> shift) & 3u];

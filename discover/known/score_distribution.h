@@ -101,12 +101,13 @@ inline constexpr std::uint16_t kNoBlock = 1 << (2 * kBlockLetters);
 // first most significant, or kNoBlock. Computed once per sequence and shared by every motif.
 void BlockIndexes(const std::vector<std::uint8_t>& codes, std::vector<std::uint16_t>& blocks);
 
-// A motif's grid scores arranged for scanning: its first one or two blocks of kBlockLetters columns
-// each looked up in one step (one table entry per block index), the other columns and the pairs
-// scored one by one after them. Totals are the GridMotif's own, to the grid step.
+// A motif's grid scores arranged for scanning: one or two blocks of kBlockLetters adjacent columns,
+// those that rule most words out, each looked up in one step (one table entry per block index),
+// the other columns and the pairs scored one by one after them. Totals are the GridMotif's own.
 struct BlockedMotif {
     int width = 0;
     int blocks = 0;                     // 0 for motifs narrower than a block, else 1 or 2
+    std::array<int, 2> start{};         // the first column of each block
     std::vector<int> table;             // blocks x (kNoBlock + 1) partial scores
     std::array<int, 2> bestAfter{};     // the best the units after block b can add
     GridMotif rest;                     // the columns outside the blocks, and the pairs
@@ -120,11 +121,11 @@ inline bool BlockedReaches(const BlockedMotif& motif, const std::uint8_t* codes,
 {
     int score = 0;
     if (motif.blocks > 0) {
-        score = motif.table[blocks[0]];
+        score = motif.table[blocks[motif.start[0]]];
         if (score + motif.bestAfter[0] < threshold)
             return false;
         if (motif.blocks > 1) {
-            score += motif.table[kNoBlock + 1 + blocks[kBlockLetters]];
+            score += motif.table[kNoBlock + 1 + blocks[motif.start[1]]];
             if (score + motif.bestAfter[1] < threshold)
                 return false;
         }
