@@ -159,7 +159,7 @@ def main():
         prefix = os.path.join(work, "planted-%s" % pid)
         subprocess.run([sys.executable, os.path.join(args.kit, "gen_planted.py"), "--pwm", counts, "--nseq", "500",
                         "--length", "200", "--zoops", "0.3", "--reverse-fraction", "0.5", "--seed", str(k + 1),
-                        "-o", prefix], check=True, stdout=subprocess.DEVNULL)
+                        "-o", prefix], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         rows, seconds, memory = enrich(args, prefix + ".fa", prefix + ".enrich")
         rank = next((r + 1 for r, row in enumerate(rows) if row["id"] == pid), None)
         first_family = rows[0]["family"] == profile["family"]

@@ -148,7 +148,7 @@ std::string EnrichCommand(const EnrichRecord& record)
     std::string out = "kalvo enrich " + ShellPath(record.inputPath);
     if (record.controlPath)
         out += " --control " + ShellPath(*record.controlPath);
-    for (const std::string& file : record.databaseFiles)
+    for (const std::string& file : record.databaseChoice)
         out += " --db " + ShellPath(file);
     for (const std::string& taxon : record.taxa)
         out += " --taxon " + ShellQuoted(taxon);

@@ -26,6 +26,7 @@ struct EnrichRecord {
     int controlCopies = 0;                   // shuffled copies of each target, when shuffled
     std::uint32_t seed = 1;
     std::vector<std::string> databaseFiles;  // the motif files read
+    std::vector<std::string> databaseChoice; // the motif files the user named (--db); none: the bundled collection
     std::vector<std::string> taxa;
     std::optional<std::string> backgroundPath;  // none: the targets' own base shares
     EnrichSettings settings;

@@ -286,6 +286,7 @@ int KalvoEnrich(const std::vector<std::string>& words, const CommandStreams& io)
     record.seed = parsed.seed.value_or(1);
     record.backgroundPath = options.background;
     record.taxa = options.database.taxa;
+    record.databaseChoice = options.database.files;
     record.cut = options.cut;
     record.programVersion = ProgramVersion();
     record.settings.sitePValue = options.sitePValue;
