@@ -181,7 +181,6 @@ std::string EnrichTable(const EnrichRecord& record, const std::vector<KnownMotif
     return table;
 }
 
-// Long by design: one member per setting and count, in the order the document shows them.
 std::string EnrichSummaryJson(const EnrichRecord& record, const std::vector<KnownMotif>& motifs,
                               const EnrichmentResult& result)
 {

@@ -167,11 +167,12 @@ Outcome CheckMotifs(const EnrichInputs& inputs, const std::string& inputPath)
     if (inputs.database.motifs.empty())
         return Refusal{"no known motif to test: the motif files hold none" +
                        (inputs.database.files.empty() ? std::string() : " ('" + inputs.database.files.front() + "')")};
-    int narrowest = inputs.database.motifs.front().Width();
+    int narrowest = 0;  // of the motifs with a column
     for (const KnownMotif& motif : inputs.database.motifs) {
         if (auto refusal = CheckPairs(motif))
             return Refusal{refusal->message + (motif.source.empty() ? "" : " (in '" + motif.source + "')")};
-        narrowest = std::min(narrowest, motif.Width());
+        if (motif.Width() > 0)
+            narrowest = narrowest == 0 ? motif.Width() : std::min(narrowest, motif.Width());
     }
     const std::size_t longest = std::max(LongestSequence(inputs.targets), LongestSequence(inputs.controls));
     if (narrowest <= 0 || static_cast<std::size_t>(narrowest) > longest)
