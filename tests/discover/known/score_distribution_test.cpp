@@ -228,6 +228,25 @@ TEST(ScoreScan, TwoBlocksTheColumnsAfterThemAndPairsAddUpToTheFullScore)
     }
 }
 
+TEST(ScoreScan, TheOtherStrandScoresTheReverseComplementAgainstAnUnevenBackground)
+{
+    const BaseShares background{0.35, 0.1, 0.2, 0.35};
+    KnownMotif motif = RandomMotif(9, 77);
+    motif.pairs = {RandomPair(0, 4, 78)};
+    const GridMotif forward = MakeGridMotif(motif, background);
+    const GridMotif reverse = MakeReverseGridMotif(motif, background);
+    std::mt19937 random(79);
+    std::vector<std::uint8_t> word(9);
+    std::vector<std::uint8_t> complement(9);
+    for (int trial = 0; trial < 2000; ++trial) {
+        for (std::size_t j = 0; j < 9; ++j)
+            word[j] = static_cast<std::uint8_t>(random() % 4);
+        for (std::size_t j = 0; j < 9; ++j)
+            complement[j] = static_cast<std::uint8_t>(3 - word[8 - j]);
+        ASSERT_EQ(GridScore(reverse, word.data()), GridScore(forward, complement.data()));
+    }
+}
+
 TEST(ScoreMotifs, ReverseComplementTwiceIsTheMotifAndOverlappingPairsAreRefused)
 {
     KnownMotif motif = RandomMotif(7, 81);
