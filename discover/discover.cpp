@@ -12,6 +12,8 @@
 #include "discover/discovery_files.h"
 #include "discover/input_checks.h"
 #include "discover/motif_measures.h"
+#include "discover/motif_naming.h"
+#include "discover/discovery_names.h"
 #include "discover/motif_scan.h"
 #include "discover/restarts.h"
 #include "discover/scoring_sets.h"
@@ -69,6 +71,8 @@ public:
     // One round per motif asked for, until a round finds nothing significant.
     Outcome Rounds();
     void RankByEValue();
+    // The known motifs each reported motif resembles, when the discovery names them.
+    void NameReportedMotifs();
     Outcome WriteFiles();
     // False once the front end has cancelled the discovery, asked once more before the folder is committed.
     bool StillWanted() { return m_tally.Add(0, 0); }
@@ -82,6 +86,9 @@ private:
     Outcome ReadControls(const SequenceTexts& targets, SequenceTexts& controls);
     // What the discovery records of its inputs, and the size of its rounds for the progress display.
     void RecordInputs(long long controlResidues);
+    // The known motifs to name the motifs after. Files the user gave must load; the
+    // bundled collection, when it cannot be found, leaves the motifs unnamed with a warning.
+    Outcome LoadKnownMotifs();
 
     // Names, seeds and parameter texts of a round's restarts, in the order their
     // seeds are drawn; null rounds draw theirs backwards from the base seed.
@@ -111,6 +118,7 @@ private:
     int m_nullRounds = 0;
     std::int64_t m_nullStarted = 0;
     std::vector<double> m_nullLog10P;  // of every null restart's motif
+    std::vector<KnownMotif> m_known;   // what the motifs are named after; empty when they are not named
 };
 
 Outcome DiscoveryRun::Prepare(bool force)
@@ -129,6 +137,8 @@ Outcome DiscoveryRun::Prepare(bool force)
     m_sets = MakeScoringSets(std::move(targets), controls.sequences, m_settings.controlPath.has_value(),
                              m_settings.bothStrands, static_cast<std::uint64_t>(m_settings.seed) * 2);
     if (auto refusal = CheckSets())
+        return refusal;
+    if (auto refusal = LoadKnownMotifs())
         return refusal;
     if (auto refusal = m_folder.Claim(m_settings.inputPath, m_settings.controlPath, force))
         return refusal;
@@ -368,6 +378,33 @@ void DiscoveryRun::RankByEValue()
         restart.motifRank = newRank[static_cast<std::size_t>(restart.motifRank)];
 }
 
+Outcome DiscoveryRun::LoadKnownMotifs()
+{
+    if (!m_settings.nameMotifs)
+        return std::nullopt;
+    const MotifDatabaseChoice& choice = m_settings.knownMotifs;
+    MotifDatabase database = LoadMotifDatabase(choice);
+    if (database.refusal) {
+        if (!choice.files.empty() || !choice.taxa.empty())
+            return database.refusal;
+        m_discovery.warnings.push_back("the motifs are not named after known ones: " + database.refusal->message);
+        return std::nullopt;
+    }
+    m_known = std::move(database.motifs);
+    m_discovery.knownMotifs = static_cast<int>(m_known.size());
+    std::string& source = m_discovery.knownSource;
+    source = choice.files.empty() ? kBundledMotifsName : "";
+    for (const std::string& file : choice.files)
+        source += (source.empty() ? "" : ", ") + file;
+    return std::nullopt;
+}
+
+void DiscoveryRun::NameReportedMotifs()
+{
+    if (!m_known.empty())
+        NameMotifs(m_discovery.motifs, DiscoveryMotifIds(m_discovery), m_known, m_settings.jobs);
+}
+
 Outcome DiscoveryRun::WriteFiles()
 {
     for (const DiscoveryFile& file : ComposeDiscoveryFiles(m_discovery))
@@ -402,6 +439,7 @@ Outcome RunDiscovery(const DiscoverSettings& settings, bool force, OutputFolder&
     if (auto refusal = run.Rounds())
         return refusal;
     run.RankByEValue();
+    run.NameReportedMotifs();
     if (auto refusal = run.WriteFiles())
         return refusal;
     if (!run.StillWanted())

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "discover/known/motif_comparison.h"
+#include "discover/known/motif_database.h"
 #include "model/run_state.h"
 #include "report/run_summary.h"
 
@@ -32,6 +34,10 @@ struct DiscoverSettings {
     int jobs = 1;                             // restarts computed at the same time
     std::string outputDir;                    // every file of the discovery goes here
     std::string programVersion;
+    // The known motifs the reported ones are named after; the bundled collection
+    // unless files are given. Naming annotates the motifs, never ranks them.
+    bool nameMotifs = true;
+    MotifDatabaseChoice knownMotifs;
 };
 
 // One restart: an exact run, with the parameter file and seed that repeat it.
@@ -101,6 +107,7 @@ struct DiscoveredMotif {
     RunSummary model;
     RestartRecord source;           // the restart whose best state gave the motif
     std::vector<CalledSite> sites;  // by sequence, then by position
+    std::vector<KnownMatch> knownMatches;  // best first; empty when nothing known resembles it
 };
 
 struct Discovery {
@@ -122,6 +129,10 @@ struct Discovery {
     // E-value of the best candidate that was not significant (the reason the
     // discovery stopped), when there was one.
     std::optional<double> nextBestLog10EValue;
+    // What the motifs were named against ("the bundled JASPAR 2024 CORE
+    // collection" or the files given) and how many profiles; empty when they were not named.
+    std::string knownSource;
+    int knownMotifs = 0;
     // Input read loosely (blanks or tabs inside sequence lines), one line each.
     std::vector<std::string> warnings;
 };

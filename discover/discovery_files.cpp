@@ -8,6 +8,7 @@
 #include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_report.h"
+#include "discover/motif_naming.h"
 #include "report/formats.h"
 #include "report/sequence_logo.h"
 #include "util/json_writer.h"
@@ -62,8 +63,25 @@ std::string PairJson(const GroupNode& group)
                              {"counts", JsonInlineObject(cells)}});
 }
 
+// A known motif a discovered one resembles, and how well.
+std::string KnownMatchJson(const KnownMatch& known)
+{
+    const MotifMatch& match = known.match;
+    return JsonInlineObject({{"id", JsonString(known.known.id)},
+                             {"name", JsonString(known.known.name)},
+                             {"family", JsonString(known.known.family)},
+                             {"class", JsonString(known.known.tfClass)},
+                             {"taxon", JsonString(known.known.taxon)},
+                             {"offset", JsonInteger(match.offset)},
+                             {"strand", JsonString(match.reverse ? "-" : "+")},
+                             {"overlap", JsonInteger(match.overlap)},
+                             {"pvalue", JsonNumber(match.p)},
+                             {"evalue", JsonNumber(match.e)},
+                             {"qvalue", JsonNumber(match.q)}});
+}
+
 std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const std::string& name,
-                      std::size_t position)
+                      std::size_t position, bool named)
 {
     const std::string indent = "    ";
     std::vector<std::string> matrix;
@@ -75,6 +93,9 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const
     std::vector<std::string> pairs;
     for (const GroupNode& group : motif.model.groups)
         pairs.push_back(PairJson(group));
+    std::vector<std::string> known;
+    for (const KnownMatch& match : motif.knownMatches)
+        known.push_back(KnownMatchJson(match));
     const RestartRecord& source = motif.source;
     return JsonObject(
         {{"rank", JsonInteger(motif.rank)},
@@ -108,7 +129,9 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const
                                       {"width", JsonInteger(source.width)},
                                       {"restart", JsonInteger(source.index)}})},
          {"logo", JsonString(LogoName(position, false))},
-         {"logo_reverse", JsonString(LogoName(position, true))}},
+         {"logo_reverse", JsonString(LogoName(position, true))},
+         {"known_match", named ? JsonString(BestMatchLabel(motif)) : "null"},
+         {"known_matches", JsonArray(known, indent + "  ")}},
         indent);
 }
 
@@ -158,8 +181,22 @@ std::string ParametersJson(const DiscoverSettings& settings)
                        {"one_site", JsonBool(settings.oneSite)},
                        {"motifs", JsonInteger(settings.motifs)},
                        {"evalue_threshold", JsonNumber(settings.evalueThreshold)},
-                       {"seed", JsonInteger(settings.seed)}},
+                       {"seed", JsonInteger(settings.seed)},
+                       {"name_motifs", JsonBool(settings.nameMotifs)},
+                       {"known_motif_files", JsonInlineArray(settings.knownMotifs.files, JsonString)},
+                       {"taxa", JsonInlineArray(settings.knownMotifs.taxa, JsonString)}},
                       "  ");
+}
+
+// What the motifs were named against, and how strict a name is; null when they were not named.
+std::string KnownMotifsJson(const Discovery& discovery)
+{
+    if (discovery.knownSource.empty())
+        return "null";
+    return JsonInlineObject({{"source", JsonString(discovery.knownSource)},
+                             {"motifs", JsonInteger(discovery.knownMotifs)},
+                             {"max_qvalue", JsonNumber(kNamingQValue)},
+                             {"kept", JsonInteger(kNamesKept)}});
 }
 
 int TotalPairs(const Discovery& discovery)
@@ -185,15 +222,24 @@ std::string MotifTable(const Discovery& discovery)
     std::size_t consensusWidth = 9;
     for (const DiscoveredMotif& motif : discovery.motifs)
         consensusWidth = std::max(consensusWidth, std::min(motif.consensus.size(), kLongest));
-    std::string out = "rank  " + Padded("consensus", consensusWidth, false) + "  width  E-value     sites  found by\n";
+    const bool named = !discovery.knownSource.empty();
+    std::vector<std::string> foundBy;
+    std::size_t foundByWidth = 8;
     for (const DiscoveredMotif& motif : discovery.motifs) {
+        foundBy.push_back(std::to_string(motif.foundBy) + " of " + std::to_string(motif.restartsTried));
+        foundByWidth = std::max(foundByWidth, foundBy.back().size());
+    }
+    std::string out = "rank  " + Padded("consensus", consensusWidth, false) + "  width  E-value     sites  " +
+                      (named ? Padded("found by", foundByWidth, false) + "  known motif" : "found by") + "\n";
+    for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
+        const DiscoveredMotif& motif = discovery.motifs[m];
         std::string consensus = motif.consensus;
         if (consensus.size() > kLongest)
             consensus = consensus.substr(0, kLongest - 3) + "...";
         out += Padded(std::to_string(motif.rank), 4, true) + "  " + Padded(consensus, consensusWidth, false) + "  " +
                Padded(std::to_string(motif.width), 5, true) + "  " + Padded(FormatEValue(motif.log10EValue), 9, false) +
-               "  " + Padded(std::to_string(motif.sites.size()), 6, true) + "  " + std::to_string(motif.foundBy) +
-               " of " + std::to_string(motif.restartsTried) + "\n";
+               "  " + Padded(std::to_string(motif.sites.size()), 6, true) + "  " +
+               (named ? Padded(foundBy[m], foundByWidth, false) + "  " + BestMatchLabel(motif) : foundBy[m]) + "\n";
     }
     return out;
 }
@@ -212,7 +258,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
     const std::vector<std::string> names = DiscoveryMotifNames(discovery);
     std::vector<std::string> motifs;
     for (std::size_t i = 0; i < discovery.motifs.size(); ++i)
-        motifs.push_back(MotifJson(discovery.motifs[i], ids[i], names[i], i));
+        motifs.push_back(MotifJson(discovery.motifs[i], ids[i], names[i], i, !discovery.knownSource.empty()));
     std::vector<std::string> restarts;
     for (const RestartRecord& restart : discovery.restarts)
         restarts.push_back(RestartJson(restart));
@@ -238,6 +284,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                                            "correlated column pairs (\"pairs\") are not expressible there, while "
                                            "the site scores and E-values count them")},
                 {"restarts_run_from", JsonString("the output folder")},
+                {"known_motifs", KnownMotifsJson(discovery)},
                 {"motifs", JsonArray(motifs, "  ")},
                 {"restarts", JsonArray(restarts, "  ")}};
     if (!discovery.nullRestarts.empty()) {
@@ -364,6 +411,9 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
         if (nextBest)
             out += "The next candidate (E = " + FormatEValue(*nextBest) + ") is above " + threshold +
                    ": the search stopped there.\n";
+        if (!discovery.knownSource.empty())
+            out += "Known motif: the best of " + Plural(discovery.knownMotifs, "profile") + " (" +
+                   discovery.knownSource + ") at q <= " + JsonNumber(kNamingQValue) + "\n";
         if (const int pairs = TotalPairs(discovery); pairs > 0)
             out += Plural(pairs, "correlated column pair") +
                    ": drawn in the logos and listed in summary.json;\n"

@@ -19,7 +19,7 @@ struct DiscoveryFile {
 std::vector<DiscoveryFile> ComposeDiscoveryFiles(const Discovery& discovery);
 
 // The version of summary.json's layout, its "schema" member; raised when members are added, change meaning or go.
-inline constexpr int kDiscoveryJsonSchema = 3;
+inline constexpr int kDiscoveryJsonSchema = 4;
 
 // Everything the discovery found, with the settings, the command and every restart's seed.
 std::string DiscoverySummaryJson(const Discovery& discovery);

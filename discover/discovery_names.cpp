@@ -158,6 +158,12 @@ std::string DiscoverCommand(const DiscoverSettings& settings)
     out += settings.mask ? "" : " --no-mask";
     out += settings.oneSite ? " --one-site" : "";
     out += settings.bothStrands ? "" : " --given-strand";
+    if (!settings.nameMotifs)
+        out += " --no-match";
+    for (const std::string& file : settings.knownMotifs.files)
+        out += " --db " + ShellPath(file);
+    for (const std::string& taxon : settings.knownMotifs.taxa)
+        out += " --taxon " + ShellQuoted(taxon);
     return out + " --seed " + std::to_string(settings.seed);
 }
 

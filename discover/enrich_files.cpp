@@ -10,6 +10,8 @@
 #include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_figures.h"
+#include "discover/html_known.h"
+#include "discover/motif_naming.h"
 #include "util/json_writer.h"
 #include "util/markup_text.h"
 
@@ -80,16 +82,6 @@ std::string RowJson(const KnownMotif& motif, const MotifEnrichment& row,
                       "    ");
 }
 
-// A JASPAR matrix id ("MA0139.2") links to its page in the JASPAR database.
-bool IsJasparId(const std::string& id)
-{
-    if (id.size() < 8 || id.size() > 12 || !(id.starts_with("MA") || id.starts_with("PB") || id.starts_with("PF") ||
-                                            id.starts_with("PH") || id.starts_with("CN") || id.starts_with("PL") ||
-                                            id.starts_with("POL")))
-        return false;
-    return std::all_of(id.begin() + 2, id.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-}
-
 // The bar of the two shares: targets above, controls below, on a scale of 0 to 100%.
 std::string ShareBars(double target, double control)
 {
@@ -106,13 +98,13 @@ std::string PageRow(const KnownMotif& motif, const MotifEnrichment& row, const E
     const double target = Share(row.targetsWithSite, result.targets);
     const double control = Share(row.controlsWithSite, result.controls);
     std::string id = MarkupFromInput(motif.id);
-    if (IsJasparId(motif.id))
-        id = "<a href=\"https://jaspar.elixir.no/matrix/" + motif.id + "/\">" + id + "</a>";
+    if (const std::string address = JasparPageAddress(motif.id); !address.empty())
+        id = "<a href=\"" + address + "\">" + id + "</a>";
     std::string about = "<b>" + MarkupFromInput(motif.name) + "</b>";
     for (const std::string* detail : {&motif.family, &motif.tfClass})
         if (!detail->empty())
             about += "<br><span class=\"muted\">" + MarkupFromInput(*detail) + "</span>";
-    const std::string logo = motif.Width() > 0 ? html::InlineLogo(html::LogoModelOf(motif), false, kPageLogoScale,
+    const std::string logo = motif.Width() > 0 ? html::InlineLogo(html::LogoModel(motif), false, kPageLogoScale,
                                                                   "m" + std::to_string(rank), "Logo of " + motif.id)
                                                : std::string();
     return "<tr><td>" + std::to_string(rank) + "</td><td>" + id + "</td><td>" + about + "</td><td class=\"logo\">" +

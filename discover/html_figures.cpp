@@ -11,25 +11,12 @@
 
 #include "discover/discovery_names.h"
 #include "discover/html_text.h"
-#include "discover/known/column_null.h"
 #include "report/formats.h"
 #include "report/sequence_logo.h"
 #include "util/markup_text.h"
 #include "util/sequence_text.h"
 
 namespace kalvo::html {
-
-RunSummary LogoModelOf(const KnownMotif& motif)
-{
-    RunSummary model;
-    model.width = motif.Width();
-    model.probs = motif.shares;
-    model.numSites = static_cast<int>(std::lround(motif.sites > 0.0 ? motif.sites : kSitesWhenUnknown));
-    for (const auto& shares : motif.shares)
-        model.consensus += ConsensusLetter(shares);
-    return model;
-}
-
 namespace {
 
 // A step that gives about `bins` bins over span: 1, 2 or 5 times a power of ten.

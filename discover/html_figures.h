@@ -3,7 +3,6 @@
 #include <string>
 
 #include "discover/discovery.h"
-#include "discover/known/known_motif.h"
 #include "report/run_summary.h"
 
 namespace kalvo::html {
@@ -13,10 +12,6 @@ namespace kalvo::html {
 // the page by idPrefix; label is plain text for screen readers.
 std::string InlineLogo(const RunSummary& model, bool reverse, double scale, const std::string& idPrefix,
                        const std::string& label);
-
-// A known motif as the logo composer takes it: its shares, its sites (or the usual count when
-// unknown, which only sets the small-sample correction) and its consensus.
-RunSummary LogoModelOf(const KnownMotif& motif);
 
 // Width in pixels of a logo as the composer draws it.
 double LogoWidth(const RunSummary& model);

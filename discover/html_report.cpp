@@ -9,7 +9,9 @@
 #include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_figures.h"
+#include "discover/html_known.h"
 #include "discover/html_style.h"
+#include "discover/motif_naming.h"
 #include "discover/html_text.h"
 #include "report/formats.h"
 #include "util/json_writer.h"
@@ -103,6 +105,16 @@ std::string NoMotif(const Discovery& discovery)
     return out;
 }
 
+// The best known match of a motif, linked to the motif's known-motif block, or that there is none.
+std::string KnownMotifCell(const DiscoveredMotif& motif, const std::string& number)
+{
+    if (motif.knownMatches.empty())
+        return "<span class=\"muted\">" + std::string(kNoKnownMatch) + "</span>";
+    const KnownMatch& best = motif.knownMatches.front();
+    return "<a href=\"#known-" + number + "\">" + MarkupFromInput(best.known.name) + "</a> <span class=\"muted\">" +
+           MarkupFromInput(best.known.id) + ", q " + ShortFigure(best.match.q, 2) + "</span>";
+}
+
 std::string MotifTable(const Discovery& discovery)
 {
     // One scale for every motif, so that stack heights compare across rows; small
@@ -111,10 +123,11 @@ std::string MotifTable(const Discovery& discovery)
     for (const DiscoveredMotif& motif : discovery.motifs)
         widest = std::max(widest, LogoWidth(motif.model));
     const double scale = widest > 0.0 ? std::min(0.5, 300.0 / widest) : 0.5;
+    const bool named = !discovery.knownSource.empty();
     std::string out = "<div class=\"scroll\"><table class=\"motifs\">\n<thead><tr><th class=\"num\">Rank</th>"
                       "<th>Motif</th><th>Logo</th><th>Reverse complement</th><th class=\"num\">Width</th>"
-                      "<th class=\"num\">Sites</th><th class=\"num\">E-value</th><th class=\"num\">Found by</th>"
-                      "</tr></thead>\n<tbody>\n";
+                      "<th class=\"num\">Sites</th><th class=\"num\">E-value</th><th class=\"num\">Found by</th>" +
+                      std::string(named ? "<th>Known motif</th>" : "") + "</tr></thead>\n<tbody>\n";
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m) {
         const DiscoveredMotif& motif = discovery.motifs[m];
         const std::string number = std::to_string(m + 1);
@@ -128,7 +141,10 @@ std::string MotifTable(const Discovery& discovery)
         out += "<td class=\"num\">" + std::to_string(motif.width) + "</td><td class=\"num\">" +
                Count(static_cast<long long>(motif.sites.size())) + "</td><td class=\"num\">" +
                ScientificHtml(motif.log10EValue) + "</td><td class=\"num\" title=\"restarts merged into this motif\">" +
-               std::to_string(motif.foundBy) + " of " + std::to_string(motif.restartsTried) + "</td></tr>\n";
+               std::to_string(motif.foundBy) + " of " + std::to_string(motif.restartsTried) + "</td>";
+        if (named)
+            out += "<td>" + KnownMotifCell(motif, number) + "</td>";
+        out += "</tr>\n";
     }
     return out + "</tbody>\n</table></div>\n";
 }
@@ -304,6 +320,21 @@ std::string MotifPositions(const Discovery& discovery, const DiscoveredMotif& mo
            "binding.</figcaption></figure>\n";
 }
 
+// The known motifs the motif resembles, their logos aligned under its own.
+std::string KnownMotifs(const Discovery& discovery, const DiscoveredMotif& motif, const std::string& id,
+                        std::size_t position)
+{
+    const std::string number = std::to_string(position + 1);
+    const std::string strictness = "at q &le; " + ShortFigure(kNamingQValue, 2) + " among the " +
+                                   Counted(discovery.knownMotifs, "profile") + " of " +
+                                   MarkupFromInput(discovery.knownSource);
+    return "<h3 id=\"known-" + number + "\">Known motifs</h3>\n<p class=\"legend\">The known motifs that resemble this one " +
+           strictness + ", best first, each drawn on the strand it matched under the columns it shares " +
+           "(<code>kalvo match</code> on this folder lists more).</p>\n" +
+           AlignedMatchLogos(AsKnownMotif(motif, id), motif.knownMatches, "k" + number,
+                             "No known motif resembles this one " + strictness + ".");
+}
+
 std::string MotifSection(const Discovery& discovery, const std::vector<std::string>& names,
                          const DiscoveredMotif& motif, const std::string& id, std::size_t position)
 {
@@ -311,6 +342,8 @@ std::string MotifSection(const Discovery& discovery, const std::vector<std::stri
     out += "<h2>Motif " + std::to_string(motif.rank) + " &middot; <span class=\"consensus\">" +
            MarkupFromInput(motif.consensus) + "</span></h2>\n";
     out += MotifFacts(motif, id) + MotifLogos(discovery, motif, position);
+    if (!discovery.knownSource.empty())
+        out += KnownMotifs(discovery, motif, id, position);
     if (!motif.model.groups.empty())
         out += "<h3>Correlated column pairs</h3>\n" + ArcLegend() + PairTable(motif);
     out += MotifPositions(discovery, motif);

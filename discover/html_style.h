@@ -57,6 +57,7 @@ th[aria-sort="ascending"]::after { content: " \2191"; color: var(--ink); }
 th[aria-sort="descending"]::after { content: " \2193"; color: var(--ink); }
 details { margin: 8px 0; }
 summary { cursor: pointer; color: var(--accent); }
+.match { margin: .8em 0 .2em; } .logo { line-height: 0; }
 footer { margin-top: 40px; color: var(--muted); font-size: 13px; border-top: 1px solid var(--line); padding-top: 10px; }
 )";
 

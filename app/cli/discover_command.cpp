@@ -16,6 +16,7 @@
 #include "discover/discover.h"
 #include "discover/discover_limits.h"
 #include "discover/discovery_files.h"
+#include "discover/known/motif_database.h"
 #include "discover/output_folder.h"
 
 namespace kalvo {
@@ -45,6 +46,14 @@ constexpr std::string_view kDiscoverHelp =
     "                        (default: any number)\n"
     "  --given-strand        search the given strand only (default: both\n"
     "                        strands)\n"
+    "  --db FILE             name the motifs after the motifs of FILE (MEME,\n"
+    "                        JASPAR, TRANSFAC, HOMER or a Kalvo discovery);\n"
+    "                        repeat it for several (default: the bundled JASPAR\n"
+    "                        2024 CORE collection, 2,345 profiles)\n"
+    "  --taxon T             name them after the known motifs of taxon T only\n"
+    "                        (vertebrates, plants, insects, fungi, nematodes,\n"
+    "                        urochordates); repeat it or list several with commas\n"
+    "  --no-match            do not name the motifs after known ones\n"
     "  -o, --output-dir DIR  a folder, not a file: where every file goes\n"
     "                        (default: the FASTA file's name without its\n"
     "                        extension plus \".kalvo\": peaks.fa gives\n"
@@ -165,6 +174,17 @@ std::optional<std::string> ApplyDiscoverOption(Option option, const std::string&
         return PathValue(name, value, options.outputDir);
     case Option::Force:
         options.force = true;
+        return std::nullopt;
+    case Option::NoMatch:
+        discover.nameMotifs = false;
+        return std::nullopt;
+    case Option::Database:
+        if (value.empty())
+            return "--db takes a motif file, not an empty name";
+        discover.knownMotifs.files.push_back(value);
+        return std::nullopt;
+    case Option::Taxon:
+        discover.knownMotifs.taxa.push_back(value);
         return std::nullopt;
     default:
         return std::nullopt;
@@ -302,6 +322,7 @@ int KalvoDiscover(const std::vector<std::string>& words, const CommandStreams& i
     settings.seed = parsed.seed.value_or(1);
     settings.jobs = parsed.jobs;
     settings.programVersion = ProgramVersion();
+    settings.knownMotifs.programPath = OwnProgramPath(nullptr);
     const bool fromStandardInput = settings.inputPath == kStandardInputOperand;
     settings.outputDir = options.outputDir.value_or(DefaultDiscoverOutputDir(settings.inputPath));
     // Standard input is read once and kept in the folder, where the whole

@@ -7,7 +7,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/options.h"
-#include "discover/html_figures.h"
+#include "discover/html_known.h"
 #include "discover/known/motif_comparison.h"
 #include "discover/known/motif_database.h"
 #include "discover/known/motif_file.h"
@@ -172,47 +172,20 @@ std::string MatchTable(const std::vector<KnownMotif>& queries, const std::vector
     return table;
 }
 
-constexpr double kLogoScale = 0.6;
-constexpr double kColumnPixels = 32.0 * kLogoScale;  // the composer's column width, scaled
-
-// One logo of the page, shifted right by `columns` motif columns.
-std::string PlacedLogo(const KnownMotif& motif, bool reverse, int columns, const std::string& id)
-{
-    const std::string margin = std::to_string(static_cast<int>(std::lround(columns * kColumnPixels)));
-    return "<div class=\"logo\" style=\"margin-left:" + margin + "px\">" +
-           html::InlineLogo(html::LogoModelOf(motif), reverse, kLogoScale, id, "Logo of " + motif.id) + "</div>\n";
-}
-
 // One query's section: its logo, then each match's logo, aligned column for column.
 std::string QuerySection(const KnownMotif& query, std::size_t index, const std::vector<KnownMotif>& known,
                          const std::vector<MotifMatch>& matches, const std::string& threshold)
 {
-    int left = 0;  // how far the leftmost target reaches left of the query's first column
+    std::vector<KnownMatch> named;
     for (const MotifMatch& match : matches)
-        left = std::max(left, match.offset);
-    std::string id = "q";
-    id += std::to_string(index + 1);
+        named.push_back({known[static_cast<std::size_t>(match.target)], match});
     std::string html = "<section>\n<h2>" + MarkupFromInput(query.id);
     if (query.name != query.id)
         html += " <span class=\"muted\">" + MarkupFromInput(query.name) + "</span>";
     html += "</h2>\n";
-    html += PlacedLogo(query, false, left, id);
-    if (matches.empty())
-        html += "<p class=\"muted\">No known match within " + threshold + ".</p>\n";
-    for (std::size_t m = 0; m < matches.size(); ++m) {
-        const MotifMatch& match = matches[m];
-        const KnownMotif& target = known[static_cast<std::size_t>(match.target)];
-        std::string about = MarkupFromInput(target.id) + " <b>" + MarkupFromInput(target.name) + "</b>";
-        for (const std::string* detail : {&target.family, &target.tfClass, &target.taxon})
-            if (!detail->empty())
-                about += " &middot; " + MarkupFromInput(*detail);
-        html += "<p class=\"match\">" + about + "<br><span class=\"muted\">p " + Figure(match.p) + ", E " +
-                Figure(match.e) + ", q " + Figure(match.q) + "; strand " + (match.reverse ? "&minus;" : "+") +
-                ", offset " + std::to_string(match.offset) + ", " + std::to_string(match.overlap) +
-                " columns shared</span></p>\n" +
-                PlacedLogo(target, match.reverse, left - match.offset, id + "-" + std::to_string(m + 1));
-    }
-    return html + "</section>\n";
+    return html + html::AlignedMatchLogos(query, named, "q" + std::to_string(index + 1),
+                                          "No known match within " + threshold + ".") +
+           "</section>\n";
 }
 
 std::string MatchPage(const std::vector<KnownMotif>& queries, const std::vector<KnownMotif>& known,
@@ -224,7 +197,8 @@ std::string MatchPage(const std::vector<KnownMotif>& queries, const std::vector<
         MarkupFromInput(source) +
         "</title>\n<style>\n"
         "body{font-family:sans-serif;margin:2em;color:#111}section{border-top:1px solid #ccc;padding:1em 0}\n"
-        "h2{font-size:1.2em;margin:0 0 .5em}.muted{color:#666}.match{margin:.8em 0 .2em}.logo{line-height:0}\n"
+        "h2{font-size:1.2em;margin:0 0 .5em}.muted{color:#666}\n" +
+        std::string(html::kAlignedLogoStyle) +
         "</style>\n</head>\n<body>\n<h1>Known motifs of " +
         MarkupFromInput(source) + "</h1>\n<p>" + std::to_string(queries.size()) + " motifs compared with " +
         std::to_string(known.size()) + " known motifs; matches within " + threshold +

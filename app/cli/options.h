@@ -21,8 +21,8 @@ enum class Option {
     Width, Iterations, Pseudocount, Correlation, Moves, OneSite, GivenStrand, SeedWord, Mask, Background, Output,
     Repeats, WriteParams,
     // options of discover only
-    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force,
-    // options of match only
+    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, NoMatch,
+    // options of match (and the naming in discover)
     Database, Taxon, Top, QValue, MinOverlap, Similarity, Html,
     // options of enrich only
     PValue,

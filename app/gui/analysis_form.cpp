@@ -8,6 +8,7 @@
 
 #include "app/batch.h"
 #include "discover/discover.h"
+#include "discover/known/motif_database.h"
 #include "util/number_text.h"
 
 namespace kalvo {
@@ -138,6 +139,8 @@ std::optional<AnalysisRequest> ReadAnalysisForm(const AnalysisForm& form, QStrin
 
     settings.jobs = DefaultJobs();
     settings.programVersion = KALVO_VERSION;
+    // The bundled known motifs lie beside the installed program or in the tree it was built from.
+    settings.knownMotifs.programPath = OwnProgramPath(nullptr);
     return request;
 }
 

@@ -87,6 +87,7 @@ ResultMotif MotifOf(const QJsonObject& object)
     motif.controlHits = Int(object, "control_hits");
     motif.controls = Int(object, "controls");
     motif.matrixSites = Int(object, "matrix_sites");
+    motif.knownMatch = object.value(QLatin1String("known_match")).toString();
     for (const QJsonValue& row : object.value(QLatin1String("matrix")).toArray()) {
         const QJsonArray cells = row.toArray();
         std::array<double, 4> shares{};

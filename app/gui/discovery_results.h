@@ -45,6 +45,7 @@ struct ResultMotif {
     int controlHits = 0;
     int controls = 0;
     int matrixSites = 0;   // sites the matrix was estimated from
+    QString knownMatch;    // the best known match, "KLF12 MA0742.2 q 4e-4" or "no known match"; empty when not named
     std::vector<std::array<double, 4>> matrix;  // letter probabilities per column: A, C, G, T
     std::vector<ResultPair> pairs;
     std::vector<ResultSite> sites;

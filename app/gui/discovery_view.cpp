@@ -25,7 +25,8 @@
 namespace kalvo {
 namespace {
 
-enum MotifColumn { RankColumn, LogoColumn, ConsensusColumn, WidthColumn, EValueColumn, SitesColumn, FoundByColumn };
+enum MotifColumn { RankColumn, LogoColumn, ConsensusColumn, WidthColumn, EValueColumn, SitesColumn, FoundByColumn,
+                   KnownMotifColumn };
 
 constexpr QSize kLogoIconSize(150, 44);
 
@@ -145,7 +146,7 @@ void DiscoveryView::BuildMotifTable()
     m_motifTable = new QTreeWidget;
     m_motifTable->setObjectName(QStringLiteral("motifTable"));
     m_motifTable->setHeaderLabels({tr("Rank"), tr("Logo"), tr("Consensus"), tr("Width"), tr("E-value"), tr("Sites"),
-                                   tr("Found by")});
+                                   tr("Found by"), tr("Known motif")});
     m_motifTable->setRootIsDecorated(false);
     m_motifTable->setAlternatingRowColors(true);
     m_motifTable->setIconSize(kLogoIconSize);
@@ -159,6 +160,7 @@ void DiscoveryView::BuildMotifTable()
         item->setText(EValueColumn, motif.evalue);
         item->setText(SitesColumn, QString::number(motif.siteCount));
         item->setText(FoundByColumn, tr("%1 of %2").arg(motif.foundBy).arg(motif.restarts));
+        item->setText(KnownMotifColumn, motif.knownMatch);
         for (int c : {RankColumn, WidthColumn, EValueColumn, SitesColumn})
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
         item->setFont(ConsensusColumn, QFont(QStringLiteral("monospace")));
@@ -307,6 +309,8 @@ void DiscoveryView::ShowMotif()
                               .arg(motif.targets)
                               .arg(motif.controlHits)
                               .arg(motif.controls) +
+                          (motif.knownMatch.isEmpty() ? QString()
+                                                      : tr(" Known motif: %1.").arg(motif.knownMatch.toHtmlEscaped())) +
                           (motif.matrixSites != motif.siteCount
                                ? tr(" Its matrix and logo are estimated from %1 sites.").arg(motif.matrixSites)
                                : QString()));

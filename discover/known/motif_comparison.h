@@ -37,6 +37,12 @@ struct MotifMatch {
     double q = 1.0;        // Benjamini-Hochberg over the database, for this query
 };
 
+// A match with the known motif it names: its names and profile travel with it, for tables and aligned logos.
+struct KnownMatch {
+    KnownMotif known;
+    MotifMatch match;  // match.target: the profile's place in the database compared
+};
+
 // A database's columns on both strands, prepared once for any number of queries.
 struct ComparisonTargets {
     std::vector<ScoredColumn> columns;  // per motif: its columns, then its reverse complement's

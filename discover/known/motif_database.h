@@ -15,6 +15,9 @@ namespace kalvo {
 // The environment variable that names the bundled collection's folder for installs laid out otherwise.
 inline constexpr const char* kMotifDatabaseVariable = "KALVO_MOTIF_DB";
 
+// What the bundled collection is called where outputs say what motifs were named against.
+inline constexpr const char* kBundledMotifsName = "JASPAR 2024 CORE (bundled)";
+
 // Which known motifs to load.
 struct MotifDatabaseChoice {
     std::vector<std::string> files;  // motif files or discovery folders (--db); none: the bundled collection

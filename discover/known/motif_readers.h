@@ -38,6 +38,6 @@ MotifRead ReadHomerMotifs(const std::vector<std::string>& lines, const std::stri
 MotifRead ReadSummaryMotifs(std::string_view text, const std::string& source);
 
 // The latest layout of summary.json this reader knows; a newer one is refused rather than misread.
-inline constexpr int kReadableSummarySchema = 3;
+inline constexpr int kReadableSummarySchema = 4;
 
 }  // namespace kalvo

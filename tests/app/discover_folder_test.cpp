@@ -177,13 +177,13 @@ TEST(FullDisk, ADiscoveryThatRunsOutOfSpaceIsRefusedAndTheEarlierFolderStaysWhol
     } const unmount{disk};
     const std::string out = disk + "/out";
     const Invocation small = Kalvo({"discover", dir.Write("small.fa", MakeSet(30, 100, true, 7).fasta), "-w", "10",
-                                    "--restarts", "1", "--motifs", "1", "-n", "50", "-o", out, "-q"});
+                                    "--restarts", "1", "--motifs", "1", "-n", "50", "-o", out, "-q", "--no-match"});
     ASSERT_EQ(small.status, 0) << small.err;
     const auto before = Contents(out);
 
     const Invocation large = Kalvo({"discover", dir.Write("large.fa", MakeSet(600, 300, true, 8).fasta), "--widths",
                                     "8,12", "--restarts", "3", "--motifs", "1", "-n", "20", "-o", out, "--force",
-                                    "-q"});
+                                    "-q", "--no-match"});
     EXPECT_EQ(large.status, 1);
     EXPECT_THAT(large.err, HasSubstr("of output folder '" + out + "': "));
     EXPECT_THAT(large.err, HasSubstr("No space left on device"));

@@ -74,7 +74,7 @@ Discovery SmallDiscovery()
 TEST(SummaryJson, ParsesWithTheRankedMotifsTheirPairsAndEveryRestart)
 {
     const json doc = json::parse(DiscoverySummaryJson(SmallDiscovery()));
-    EXPECT_EQ(doc["schema"], 3);
+    EXPECT_EQ(doc["schema"], 4);
     EXPECT_EQ(doc["version"], "9.8.7");
     EXPECT_EQ(doc["command"], "kalvo discover peaks.fa --widths 7 --motifs 3 --restarts 8 --iterations 500 "
                               "--evalue 0.05 --seed 5");

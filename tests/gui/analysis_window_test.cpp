@@ -17,6 +17,7 @@
 #include "app/gui/progress_dialog.h"
 #include "discover/discovery_files.h"
 #include "discover/fisher.h"
+#include "discover/motif_naming.h"
 #include "discover/planted_set.h"
 #include "gui_test_support.h"
 #include "report/formats.h"
@@ -151,6 +152,9 @@ TEST_F(AnalysisWindow, AFinishedAnalysisOpensItsResultsWindowFilledFromTheFolder
     EXPECT_EQ(row->text(4), Q(FormatEValue(motif.log10EValue)));
     EXPECT_EQ(row->text(5), QString::number(motif.sites.size()));
     EXPECT_EQ(row->text(6), QString("%1 of %2").arg(motif.foundBy).arg(motif.restartsTried));
+    // Named as the terminal names it, after the bundled known motifs the window found without configuration.
+    EXPECT_FALSE(discovery.knownSource.empty());
+    EXPECT_EQ(row->text(7), Q(BestMatchLabel(motif)));
 
     // The best motif is chosen: its logo, sites, matrix and pairs.
     EXPECT_EQ(view->SelectedMotif(), 0);

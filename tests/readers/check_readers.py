@@ -265,7 +265,7 @@ def check_discovery_files(kalvo, fasta):
         out = os.path.join(folder, "d")
         with open(os.path.join(out, "summary.json")) as handle:
             doc = json.load(handle)
-        checks.equal("summary.json schema", doc.get("schema"), 3)
+        checks.equal("summary.json schema", doc.get("schema"), 4)
         found = doc["motifs"]
         checks.true("the discovery reports a motif", len(found) >= 1)
         ids = [m["id"] for m in found]
