@@ -93,7 +93,7 @@ inline bool ReachesThreshold(const GridMotif& motif, const std::uint8_t* codes, 
 }
 
 // Letters per block of the scan's lookup tables: a block of columns is scored in one look-up.
-inline constexpr int kBlockLetters = 5;
+inline constexpr int kBlockLetters = 6;
 // The block index of a word holding a code above 3, or of a position too near the end for a block.
 inline constexpr std::uint16_t kNoBlock = 1 << (2 * kBlockLetters);
 
