@@ -172,9 +172,7 @@ TEST(ScoreScan, FindsAWordOnEitherStrandExactlyAtTheThreshold)
     const int best = GridScore(forward, site.data());
     EXPECT_EQ(best, forward.bestTotal);
     EXPECT_EQ(GridScore(reverse, reversed.data()), best) << "the other strand scores the same word the same";
-    std::vector<std::uint8_t> sequence = {0, 0, 4, 0};
-    sequence.insert(sequence.end(), reversed.begin(), reversed.end());
-    sequence.push_back(0);
+    std::vector<std::uint8_t> sequence = {0, 0, 4, 0, 3, 2, 1, 2, 3, 1, 0, 0};  // AANA, the reversed site, A
     EXPECT_TRUE(Holds(motif, background, best, sequence, sequence.size()));
     EXPECT_FALSE(Holds(motif, background, best + 1, sequence, sequence.size()));
     sequence[6] = 4;  // an N inside the only site
