@@ -253,8 +253,8 @@ std::string SavedInputName(bool gzip) { return gzip ? "input.fa.gz" : "input.fa"
 
 bool IsDiscoveryEntryName(const std::string& name)
 {
-    static constexpr std::array<std::string_view, 10> kNames = {
-        "index.html", "summary.json", "sites.tsv", "sites.bed", "motifs.meme",
+    static constexpr std::array<std::string_view, 11> kNames = {
+        "index.html", "summary.json", "enrich.tsv", "sites.tsv", "sites.bed", "motifs.meme",
         "motifs.jaspar", "runs", "input.fa", "input.fa.gz", kUnfinishedMarkName};
     if (std::find(kNames.begin(), kNames.end(), name) != kNames.end())
         return true;
@@ -324,7 +324,8 @@ std::string OutputFolder::Readable(const std::string& path) const
     return path;
 }
 
-Outcome OutputFolder::Claim(const std::string& inputPath, const std::optional<std::string>& controlPath, bool force)
+Outcome OutputFolder::Claim(const std::string& inputPath, const std::optional<std::string>& controlPath, bool force,
+                           bool withRuns)
 {
     if (auto refusal = Take())
         return refusal;
@@ -335,6 +336,8 @@ Outcome OutputFolder::Claim(const std::string& inputPath, const std::optional<st
     m_inputs = {inputPath, controlPath.value_or(std::string())};
     if (auto refusal = Start())
         return refusal;
+    if (!withRuns)
+        return std::nullopt;
     std::error_code ec;
     fs::create_directory(m_staging / "runs", ec);
     if (ec) {

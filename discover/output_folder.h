@@ -20,7 +20,7 @@ std::string SavedInputName(bool gzip);
 inline constexpr std::string_view kUnfinishedMarkName = "INCOMPLETE.txt";
 
 // A name Kalvo gives an entry at the top of an output folder (index.html,
-// summary.json, sites.tsv, sites.bed, motifs.meme, motifs.jaspar, logo-*.svg,
+// summary.json, enrich.tsv, sites.tsv, sites.bed, motifs.meme, motifs.jaspar, logo-*.svg,
 // runs, the saved input, the mark of an unfinished folder). Everything else
 // in a folder is the user's, and a discovery with --force keeps it.
 bool IsDiscoveryEntryName(const std::string& name);
@@ -62,8 +62,9 @@ public:
     // Takes the folder for the discovery: refused when it is a file, when
     // another discovery writes it, when it holds files without `force` (a
     // saved input that is the input aside), or when it holds an input file
-    // anywhere inside. Then starts the folder being written, with runs/.
-    Outcome Claim(const std::string& inputPath, const std::optional<std::string>& controlPath, bool force);
+    // anywhere inside. Then starts the folder being written, with runs/ when `withRuns`.
+    Outcome Claim(const std::string& inputPath, const std::optional<std::string>& controlPath, bool force,
+                  bool withRuns = true);
 
     // Puts the written folder in the folder's place. The entries of an
     // earlier folder there that are not Kalvo's (and a saved input that is

@@ -20,6 +20,7 @@ struct CommandInfo {
 constexpr CommandInfo kCommands[] = {
     {"discover", "FASTA", "the significant motifs of a FASTA file, sites and E-values", KalvoDiscover},
     {"match", "MOTIFS", "the known motifs that the motifs of a file resemble", KalvoMatch},
+    {"enrich", "FASTA", "the known motifs whose sites are enriched in a FASTA file", KalvoEnrich},
     {"find", "FASTA", "runs on a FASTA file with the settings given as options", KalvoFind},
     {"run", "PARAMS", "one run of a parameter file", KalvoRun},
     {"repeat", "PARAMS", "as many runs of a parameter file as its \"-N\" line says", KalvoRepeat},
@@ -27,7 +28,7 @@ constexpr CommandInfo kCommands[] = {
 };
 
 constexpr std::string_view kProgramUsage =
-    "usage: kalvo discover|match|find|run|repeat|batch FILE [OPTIONS]\n"
+    "usage: kalvo discover|match|enrich|find|run|repeat|batch FILE [OPTIONS]\n"
     "       kalvo COMMAND --help | kalvo --help | kalvo --version\n";
 
 int ProgramUsageError(std::ostream& err, const std::string& problem)

@@ -24,10 +24,14 @@ enum class Option {
     Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, NoMatch, KeepLowComplexity,
     // options of match (and the naming in discover)
     Database, Taxon, Top, QValue, MinOverlap, Similarity, Html,
+    // options of enrich only
+    PValue,
 };
 
 // Which commands take an option.
-enum CommandSet : unsigned { kParameterCommands = 1, kFind = 2, kDiscover = 4, kMatch = 8, kAllCommands = 15 };
+enum CommandSet : unsigned {
+    kParameterCommands = 1, kFind = 2, kDiscover = 4, kMatch = 8, kEnrich = 16, kAllCommands = 31
+};
 
 // A command as its usage lines show it.
 struct CommandSyntax {

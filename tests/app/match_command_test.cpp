@@ -163,7 +163,7 @@ TEST(MatchCommand, UsageErrorsNameTheOption)
              {{"match", "a", "--evalue", "1", "--qvalue", "0.1"}, "kalvo: --evalue and --qvalue cannot be given together"},
              {{"match", "a", "--similarity", "kl"}, "kalvo: --similarity takes pearson-llr, pearson, euclidean"},
              {{"match", "a", "--min-overlap", "0"}, "kalvo: --min-overlap takes a whole number from 1 to 1000"},
-             {{"match", "a", "--seed", "3"}, "kalvo: option '--seed' belongs to `kalvo find`, `kalvo discover` and run, repeat and batch"}}) {
+             {{"match", "a", "--seed", "3"}, "kalvo: option '--seed' belongs to `kalvo find`, `kalvo discover`, `kalvo enrich` and run, repeat and batch"}}) {
         const auto result = Kalvo(args);
         EXPECT_EQ(result.status, 2) << message;
         EXPECT_THAT(result.err, StartsWith(message));
