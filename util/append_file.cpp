@@ -358,8 +358,10 @@ std::optional<std::string> AppendWhole(const std::string& given, std::string_vie
     return ErrnoText(error, "write failed");
 }
 
-std::optional<std::string> ReplaceWhole(const std::string& given, std::string_view bytes)
+// Long by design: the checks of the target, then the temporary file beside it, each with its reason.
+std::optional<std::string> ReplacingWriter::Open(const std::string& given)
 {
+    Abandon();
     if (given.empty())
         return std::string("no file name given");
     if (given.find('\0') != std::string::npos)
@@ -378,20 +380,63 @@ std::optional<std::string> ReplaceWhole(const std::string& given, std::string_vi
         return "it is " + *kind;
     std::string temporary = SideFileName(path, ".kalvo-XXXXXX");
     errno = 0;
-    Descriptor out(::mkstemp(temporary.data()));
-    if (!out)
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
         return ErrnoText(errno, "cannot be created");
-    ::fchmod(out.get(), 0644);
-    const bool written = WriteAll(out.get(), bytes) && ::fsync(out.get()) == 0;
-    const std::string reason = written ? std::string() : ErrnoText(errno, "write failed");
-    out.Close();
-    if (written && ::rename(temporary.c_str(), path.c_str()) == 0) {
-        SyncFolderOf(path);
+    ::fchmod(fd, 0644);
+    m_fd = fd;
+    m_path = path;
+    m_temporary = temporary;
+    m_failure.clear();
+    return std::nullopt;
+}
+
+bool ReplacingWriter::Write(std::string_view bytes)
+{
+    if (m_fd < 0 || !m_failure.empty())
+        return false;
+    errno = 0;
+    if (!WriteAll(m_fd, bytes))
+        m_failure = ErrnoText(errno, "write failed");
+    return m_failure.empty();
+}
+
+std::optional<std::string> ReplacingWriter::Commit()
+{
+    if (m_fd < 0)
+        return m_failure.empty() ? std::string("no file is open") : m_failure;
+    errno = 0;
+    if (m_failure.empty() && ::fsync(m_fd) != 0)
+        m_failure = ErrnoText(errno, "write failed");
+    ::close(std::exchange(m_fd, -1));
+    if (m_failure.empty() && ::rename(m_temporary.c_str(), m_path.c_str()) == 0) {
+        SyncFolderOf(m_path);
+        m_temporary.clear();
         return std::nullopt;
     }
-    const std::string failure = written ? ErrnoText(errno, "cannot be replaced") : reason;
-    ::unlink(temporary.c_str());
-    return failure;
+    if (m_failure.empty())
+        m_failure = ErrnoText(errno, "cannot be replaced");
+    ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+    return m_failure;
+}
+
+void ReplacingWriter::Abandon()
+{
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+    if (!m_temporary.empty())
+        ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+}
+
+std::optional<std::string> ReplaceWhole(const std::string& given, std::string_view bytes)
+{
+    ReplacingWriter writer;
+    if (auto problem = writer.Open(given))
+        return problem;
+    writer.Write(bytes);
+    return writer.Commit();
 }
 
 }  // namespace kalvo

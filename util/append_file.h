@@ -35,4 +35,30 @@ std::optional<std::string> AppendWhole(const std::string& path, std::string_view
 // Through a link, the file the link leads to is replaced. Refuses pipes and devices.
 std::optional<std::string> ReplaceWhole(const std::string& path, std::string_view bytes);
 
+// ReplaceWhole for bytes that come a block at a time: the file keeps its old
+// content (or stays absent) until Commit, and a writer dropped before it
+// leaves nothing behind.
+class ReplacingWriter {
+public:
+    ReplacingWriter() = default;
+    ~ReplacingWriter() { Abandon(); }
+    ReplacingWriter(const ReplacingWriter&) = delete;
+    ReplacingWriter& operator=(const ReplacingWriter&) = delete;
+
+    // Checks the path as ReplaceWhole does and creates the temporary file beside it.
+    std::optional<std::string> Open(const std::string& path);
+    // Appends to the temporary file; false once a write has failed (Commit then says why).
+    bool Write(std::string_view bytes);
+    // Syncs and renames the temporary file over the path; why not, when it could not.
+    std::optional<std::string> Commit();
+    // Removes the temporary file; the path is left as it was.
+    void Abandon();
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+    std::string m_temporary;
+    std::string m_failure;
+};
+
 }  // namespace kalvo

@@ -21,6 +21,7 @@ constexpr CommandInfo kCommands[] = {
     {"discover", "FASTA", "the significant motifs of a FASTA file, sites and E-values", KalvoDiscover},
     {"match", "MOTIFS", "the known motifs that the motifs of a file resemble", KalvoMatch},
     {"enrich", "FASTA", "the known motifs whose sites are enriched in a FASTA file", KalvoEnrich},
+    {"scan", "MOTIFS FASTA", "every site of some motifs in a FASTA file, with p-values", KalvoScan},
     {"find", "FASTA", "runs on a FASTA file with the settings given as options", KalvoFind},
     {"run", "PARAMS", "one run of a parameter file", KalvoRun},
     {"repeat", "PARAMS", "as many runs of a parameter file as its \"-N\" line says", KalvoRepeat},
@@ -28,7 +29,7 @@ constexpr CommandInfo kCommands[] = {
 };
 
 constexpr std::string_view kProgramUsage =
-    "usage: kalvo discover|match|enrich|find|run|repeat|batch FILE [OPTIONS]\n"
+    "usage: kalvo discover|match|enrich|scan|find|run|repeat|batch FILE [OPTIONS]\n"
     "       kalvo COMMAND --help | kalvo --help | kalvo --version\n";
 
 int ProgramUsageError(std::ostream& err, const std::string& problem)
@@ -37,13 +38,16 @@ int ProgramUsageError(std::ostream& err, const std::string& problem)
     return kExitUsage;
 }
 
+// Width of the operand column of the command list: the longest operand and a blank.
+constexpr std::size_t kOperandColumn = 13;
+
 void ProgramHelp(std::ostream& out)
 {
     out << "kalvo " << ProgramVersion() << ": finds motifs shared by DNA sequences with a Gibbs-type sampler.\n\n"
         << kProgramUsage << "\nCommands:\n";
     for (const CommandInfo& info : kCommands)
         out << "  " << info.name << std::string(9 - info.name.size(), ' ') << info.operand
-            << std::string(8 - info.operand.size(), ' ') << info.summary << "\n";
+            << std::string(kOperandColumn - info.operand.size(), ' ') << info.summary << "\n";
     out << "\nFASTA is a file, or - for standard input. PARAMS is a parameter file, LIST a\n"
            "file that lists parameter files, MOTIFS a motif file or a discovery folder.\n"
            "Options follow the command.\n"

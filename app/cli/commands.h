@@ -22,6 +22,7 @@ using CommandEntry = int (*)(const std::vector<std::string>& words, const Comman
 int KalvoDiscover(const std::vector<std::string>& words, const CommandStreams& io);  // discover_command.cpp
 int KalvoMatch(const std::vector<std::string>& words, const CommandStreams& io);     // match_command.cpp
 int KalvoEnrich(const std::vector<std::string>& words, const CommandStreams& io);    // enrich_command.cpp
+int KalvoScan(const std::vector<std::string>& words, const CommandStreams& io);      // scan_command.cpp
 int KalvoFind(const std::vector<std::string>& words, const CommandStreams& io);      // find_command.cpp
 int KalvoRun(const std::vector<std::string>& words, const CommandStreams& io);       // parameter_commands.cpp
 int KalvoRepeat(const std::vector<std::string>& words, const CommandStreams& io);    // parameter_commands.cpp

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 
 #include "app/cli/exit_status.h"
@@ -41,19 +42,22 @@ constexpr OptionInfo kOptions[] = {
     {"--no-match", Option::NoMatch, false, kDiscover, "[--no-match]"},
     {"--top", Option::Top, true, kMatch | kEnrich, "[--top N]"},
     {"--evalue", Option::EValue, true, kDiscover | kMatch, "[--evalue E]"},
-    {"--qvalue", Option::QValue, true, kMatch | kEnrich, "[--qvalue Q]"},
+    {"--qvalue", Option::QValue, true, kMatch | kEnrich | kScan, "[--qvalue Q]"},
     {"--min-overlap", Option::MinOverlap, true, kMatch, "[--min-overlap K]"},
     {"--similarity", Option::Similarity, true, kMatch, "[--similarity S]"},
-    {"--pvalue", Option::PValue, true, kEnrich, "[--pvalue P]"},
+    {"--motif", Option::MotifChoice, true, kScan, "[--motif ID]..."},
+    {"--format", Option::SiteFormat, true, kScan, "[--format tsv|bed|gff3]"},
+    {"--skip-lowercase", Option::SkipLowercase, false, kScan, "[--skip-lowercase]"},
+    {"--pvalue", Option::PValue, true, kEnrich | kScan, "[--pvalue P]"},
     {"--no-mask", Option::NoMask, false, kDiscover, "[--no-mask]"},
     {"--keep-low-complexity", Option::KeepLowComplexity, false, kDiscover, "[--keep-low-complexity]"},
     {"--one-site", Option::OneSite, false, kFind | kDiscover, "[--one-site]"},
-    {"--given-strand", Option::GivenStrand, false, kFind | kDiscover, "[--given-strand]"},
+    {"--given-strand", Option::GivenStrand, false, kFind | kDiscover | kScan, "[--given-strand]"},
     {"--seed-word", Option::SeedWord, true, kFind, "[--seed-word WORD]"},
     {"--mask", Option::Mask, false, kFind, "[--mask]"},
-    {"--background", Option::Background, true, kFind | kEnrich, "[--background PATH]"},
-    {"-o", Option::Output, true, kFind | kMatch, "[-o PATH]"},
-    {"--output", Option::Output, true, kFind | kMatch, ""},
+    {"--background", Option::Background, true, kFind | kEnrich | kScan, "[--background PATH]"},
+    {"-o", Option::Output, true, kFind | kMatch | kScan, "[-o PATH]"},
+    {"--output", Option::Output, true, kFind | kMatch | kScan, ""},
     {"--html", Option::Html, true, kMatch, "[--html FILE]"},
     {"--repeats", Option::Repeats, true, kFind, "[--repeats N]"},
     {"--write-params", Option::WriteParams, true, kFind, "[--write-params FILE]"},
@@ -84,6 +88,7 @@ std::string CommandsOf(unsigned commands)
     add(kDiscover, "`kalvo discover`");
     add(kMatch, "`kalvo match`");
     add(kEnrich, "`kalvo enrich`");
+    add(kScan, "`kalvo scan`");
     add(kParameterCommands, "run, repeat and batch");
     std::string text;
     for (std::size_t k = 0; k < names.size(); ++k) {
@@ -322,5 +327,16 @@ std::vector<std::string> SplitCommas(const std::string& value)
 }
 
 bool OneLine(std::string_view value) { return value.find_first_of("\r\n") == std::string_view::npos; }
+
+std::optional<double> DecimalIn(const std::string& value, double low, bool withLow, double high, bool withHigh)
+{
+    double x = 0.0;
+    const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
+    if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || !std::isfinite(x))
+        return std::nullopt;
+    if (x < low || (x == low && !withLow) || x > high || (x == high && !withHigh))
+        return std::nullopt;
+    return x;
+}
 
 }  // namespace kalvo

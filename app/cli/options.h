@@ -24,13 +24,15 @@ enum class Option {
     Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, NoMatch, KeepLowComplexity,
     // options of match (and the naming in discover)
     Database, Taxon, Top, QValue, MinOverlap, Similarity, Html,
-    // options of enrich only
+    // options of enrich (and scan)
     PValue,
+    // options of scan only
+    MotifChoice, SiteFormat, SkipLowercase,
 };
 
 // Which commands take an option.
 enum CommandSet : unsigned {
-    kParameterCommands = 1, kFind = 2, kDiscover = 4, kMatch = 8, kEnrich = 16, kAllCommands = 31
+    kParameterCommands = 1, kFind = 2, kDiscover = 4, kMatch = 8, kEnrich = 16, kScan = 32, kAllCommands = 63
 };
 
 // A command as its usage lines show it.
@@ -91,6 +93,8 @@ std::optional<std::string> PathValue(const std::string& name, const std::string&
                                      std::optional<std::string>& field);
 // The items of a comma-separated list, empty ones included ("a,,b" has three).
 std::vector<std::string> SplitCommas(const std::string& value);
+// A number from `low` to `high` as typed in full, each end included when asked; nothing otherwise.
+std::optional<double> DecimalIn(const std::string& value, double low, bool withLow, double high, bool withHigh);
 // A value that becomes one line of the parameter text.
 bool OneLine(std::string_view value);
 
