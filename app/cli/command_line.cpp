@@ -38,8 +38,8 @@ int ProgramUsageError(std::ostream& err, const std::string& problem)
     return kExitUsage;
 }
 
-// Width of the operand column of the command list: the longest operand and a blank.
-constexpr std::size_t kOperandColumn = 13;
+// Width of the operand column of the command list; a longer operand is followed by one blank.
+constexpr std::size_t kOperandColumn = 8;
 
 void ProgramHelp(std::ostream& out)
 {
@@ -47,7 +47,8 @@ void ProgramHelp(std::ostream& out)
         << kProgramUsage << "\nCommands:\n";
     for (const CommandInfo& info : kCommands)
         out << "  " << info.name << std::string(9 - info.name.size(), ' ') << info.operand
-            << std::string(kOperandColumn - info.operand.size(), ' ') << info.summary << "\n";
+            << std::string(info.operand.size() < kOperandColumn ? kOperandColumn - info.operand.size() : 1, ' ')
+            << info.summary << "\n";
     out << "\nFASTA is a file, or - for standard input. PARAMS is a parameter file, LIST a\n"
            "file that lists parameter files, MOTIFS a motif file or a discovery folder.\n"
            "Options follow the command.\n"

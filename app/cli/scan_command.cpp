@@ -65,9 +65,9 @@ void ScanHelp(std::ostream& out)
         << "Lists every site of the motifs of MOTIFS in the sequences of FASTA: each word\n"
         << "whose score has a p-value at most --pvalue, on either strand.\n\n"
         << kScanHelp << "\n"
-        << "Examples:\n"
-        << "  kalvo scan peaks.kalvo genome.fa.gz --pvalue 1e-5 --format bed -o sites.bed\n"
-        << "  kalvo scan jaspar promoters.fa --motif CTCF\n";
+        << "Also: kalvo scan jaspar promoters.fa --motif CTCF (a profile of the bundled collection).\n\n"
+        << "Example:\n"
+        << "  kalvo scan peaks.kalvo genome.fa.gz --pvalue 1e-5 --format bed -o sites.bed\n";
 }
 
 // What the options of scan say.

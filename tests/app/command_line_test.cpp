@@ -122,7 +122,7 @@ TEST(CommandLineOptions, ShortFormsActAsTheirLongForms)
              {{"find", fasta, "-w0"}, "kalvo: -w takes a whole number of at least 1, not '0'"},
              {{"discover", fasta, "-j", "0"}, "kalvo: -j takes a whole number from 1 to 1024, not '0'"},
              {{"discover", fasta, "--jobs=0"}, "kalvo: --jobs takes a whole number from 1 to 1024, not '0'"},
-             {{"run", params, "-o", "x"}, "kalvo: option '-o' belongs to `kalvo find`, `kalvo discover`, `kalvo match` and `kalvo enrich`"},
+             {{"run", params, "-o", "x"}, "kalvo: option '-o' belongs to `kalvo find`, `kalvo discover`, `kalvo match`, `kalvo enrich` and `kalvo scan`"},
              {{"run", params, "-w8"}, "kalvo: option '-w' belongs to `kalvo find` and `kalvo discover`"}}) {
         const Invocation k = Kalvo(args);
         EXPECT_EQ(k.status, 2) << message;

@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-constexpr const char* kCommandNames[] = {"discover", "match", "enrich", "find", "run", "repeat", "batch"};
+constexpr const char* kCommandNames[] = {"discover", "match", "enrich", "scan", "find", "run", "repeat", "batch"};
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -38,8 +38,8 @@ TEST(HelpTexts, ProgramHelpIsShortAndListsDiscoverFirst)
             EXPECT_LE(line.size(), 80u) << line;
         // The commands one line each, in the order of the table: the everyday one first.
         const auto table = std::find(lines.begin(), lines.end(), "Commands:");
-        ASSERT_LE(table + 8, lines.end());
-        for (int i = 0; i < 7; ++i)
+        ASSERT_LE(table + 9, lines.end());
+        for (int i = 0; i < 8; ++i)
             EXPECT_THAT(table[i + 1], StartsWith("  " + std::string(kCommandNames[i]) + " ")) << i;
         EXPECT_THAT(k.out, HasSubstr("Run 'kalvo COMMAND --help' for the options of a command.\n"));
     }
@@ -104,7 +104,7 @@ TEST(HelpTexts, UsageErrorShowsTheMessageAndOnlyThatCommandsUsageOnStderr)
         EXPECT_EQ(k.status, 2);
         EXPECT_EQ(k.out, "");
         EXPECT_EQ(k.err, "kalvo: " + message +
-                             "\nusage: kalvo discover|match|enrich|find|run|repeat|batch FILE [OPTIONS]\n"
+                             "\nusage: kalvo discover|match|enrich|scan|find|run|repeat|batch FILE [OPTIONS]\n"
                              "       kalvo COMMAND --help | kalvo --help | kalvo --version\n"
                              "Try 'kalvo --help' for more.\n");
     }
