@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "util/fasta_stream.h"
+#include "util/table_text.h"
 
 namespace kalvo {
 namespace {
@@ -21,12 +22,7 @@ constexpr char kQValueMark = '\x01';
 constexpr std::size_t kBatchPieces = 4096;
 
 // A p- or q-value in three significant digits, the same in every locale: "3.2e-05".
-void AppendFigure(std::string& out, double value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 3);
-    out.append(buffer, result.ptr);
-}
+void AppendFigure(std::string& out, double value) { out += SignificantText(value, 3); }
 
 void AppendFixed2(std::string& out, double value)
 {
@@ -35,12 +31,7 @@ void AppendFixed2(std::string& out, double value)
     out.append(buffer, result.ptr);
 }
 
-// A name as one field of a line: tabs, line ends and other control bytes would break it.
-void AppendField(std::string& out, std::string_view text)
-{
-    for (char c : text)
-        out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-}
+void AppendField(std::string& out, std::string_view text) { out += TsvField(text); }
 
 // A GFF3 attribute value: the characters GFF3 reserves, percent-encoded.
 void AppendGffValue(std::string& out, std::string_view text)

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cli_invocation.h"
+#include "word_motifs.h"
 #include "discover/planted_set.h"
 #include "temp_files.h"
 
@@ -16,23 +17,6 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
-
-// A JASPAR file of counts: each motif's word, 40 sites leaning 34 to its letter.
-std::string JasparOf(const std::vector<std::pair<std::string, std::string>>& motifs)
-{
-    std::string text;
-    for (const auto& [id, word] : motifs) {
-        text += ">" + id + " " + id + "_factor\n";
-        for (char letter : std::string("ACGT")) {
-            text += letter;
-            text += " [";
-            for (char c : word)
-                text += c == letter ? " 34" : " 2";
-            text += " ]\n";
-        }
-    }
-    return text;
-}
 
 std::size_t Rows(const std::string& text) { return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')); }
 
