@@ -161,6 +161,8 @@ std::string DiscoverCommand(const DiscoverSettings& settings)
     out += settings.bothStrands ? "" : " --given-strand";
     if (!settings.nameMotifs)
         out += " --no-match";
+    if (!settings.knownSection)
+        out += " --no-known";
     for (const std::string& file : settings.knownMotifs.files)
         out += " --db " + ShellPath(file);
     for (const std::string& taxon : settings.knownMotifs.taxa)

@@ -9,6 +9,7 @@
 
 #include "cli_invocation.h"
 #include "discover/planted_set.h"
+#include "jaspar_text.h"
 #include "temp_files.h"
 
 namespace kalvo::testing {
@@ -16,23 +17,6 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-// A JASPAR file of counts: each motif's word, 40 sites leaning 34 to its letter.
-std::string JasparOf(const std::vector<std::pair<std::string, std::string>>& motifs)
-{
-    std::string text;
-    for (const auto& [id, word] : motifs) {
-        text += ">" + id + " " + id + "_factor\n";
-        for (char letter : std::string("ACGT")) {
-            text += letter;
-            text += " [";
-            for (char c : word)
-                text += c == letter ? " 34" : " 2";
-            text += " ]\n";
-        }
-    }
-    return text;
-}
 
 // Known motifs of which one, "MA9999.1", is the planted word's core and the others unrelated.
 const std::vector<std::pair<std::string, std::string>> kWithPlanted = {
