@@ -22,7 +22,6 @@
 #include "discover/site_calls.h"
 #include "discover/tandem_repeats.h"
 #include "model/parameter_text.h"
-#include "util/file_stem.h"
 #include "util/random.h"
 
 namespace kalvo {
@@ -486,12 +485,6 @@ Outcome DiscoveryRun::WriteFiles()
 }
 
 }  // namespace
-
-std::string SequenceFileStem(const std::string& inputPath)
-{
-    std::string stem = FileStem(inputPath);
-    return stem.empty() ? std::string("sequences") : stem;
-}
 
 std::string DefaultDiscoverOutputDir(const std::string& inputPath) { return SequenceFileStem(inputPath) + ".kalvo"; }
 

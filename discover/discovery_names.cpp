@@ -170,4 +170,10 @@ std::string DiscoverCommand(const DiscoverSettings& settings)
     return out + " --seed " + std::to_string(settings.seed);
 }
 
+std::string SequenceFileStem(const std::string& inputPath)
+{
+    std::string stem = FileStem(inputPath);
+    return stem.empty() ? std::string("sequences") : stem;
+}
+
 }  // namespace kalvo

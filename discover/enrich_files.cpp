@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "discover/discover.h"
 #include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_figures.h"

@@ -126,11 +126,11 @@ std::string KnownSectionText(const Discovery& discovery)
     if (section.rows.empty())
         return out + "  none is enriched at q <= " + PlainRate(kKnownEnrichedQValue) + "\n";
     char line[160];
-    std::snprintf(line, sizeof line, "  %-10s %-18s %8s %9s %8s\n", "id", "name", "targets", "controls", "q");
+    std::snprintf(line, sizeof line, "  %-10s %-18s %8s %9s %9s\n", "id", "name", "targets", "controls", "q");
     out += line;
     for (std::size_t r = 0; r < section.rows.size() && r < static_cast<std::size_t>(kKnownTerminalRows); ++r) {
         const EnrichedKnownMotif& row = section.rows[r];
-        std::snprintf(line, sizeof line, "  %-10.10s %-18.18s %8s %9s %8s\n", row.motif.id.c_str(),
+        std::snprintf(line, sizeof line, "  %-10.10s %-18.18s %8s %9s %9s\n", row.motif.id.c_str(),
                       row.motif.name.c_str(), Percent(Share(row.test.targetsWithSite, section.targets)).c_str(),
                       Percent(Share(row.test.controlsWithSite, section.controls)).c_str(),
                       ShortFigure(row.test.q, 2).c_str());
