@@ -14,17 +14,10 @@
 #include "report/sequence_logo.h"
 #include "util/json_writer.h"
 #include "util/sequence_text.h"
+#include "util/table_text.h"
 
 namespace kalvo {
 namespace {
-
-// A header as one tab-separated field: tabs and line breaks would split the line, so they become blanks.
-std::string TsvField(std::string_view text)
-{
-    std::string out(text);
-    std::replace_if(out.begin(), out.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-    return out;
-}
 
 // The name the tables give target seqIndex (SequenceNames), or "" for an index the discovery does not know.
 std::string_view NameOf(const std::vector<std::string>& names, int seqIndex)

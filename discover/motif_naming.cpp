@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "report/formats.h"
+#include "util/table_text.h"
 
 namespace kalvo {
 
@@ -38,9 +39,7 @@ void NameMotifs(std::vector<DiscoveredMotif>& motifs, const std::vector<std::str
 
 std::string ShortFigure(double value, int digits)
 {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
-    std::string text(buffer, result.ptr);
+    std::string text = SignificantText(value, digits);
     // "4e-04" as people write it: "4e-4".
     if (const std::size_t e = text.find('e'); e != std::string::npos) {
         std::string exponent = text.substr(e + 1);

@@ -92,18 +92,6 @@ struct EnrichOptions {
     bool force = false;
 };
 
-// A number strictly between `low` and `high` (or up to `high` itself when `withHigh`), typed in full.
-std::optional<double> NumberBetween(const std::string& value, double low, double high, bool withHigh)
-{
-    double x = 0.0;
-    const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
-    if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || !std::isfinite(x))
-        return std::nullopt;
-    if (x < low || (x == low && low > 0.0) || x > high || (x == high && !withHigh))
-        return std::nullopt;
-    return x;
-}
-
 std::optional<std::string> ApplyEnrichOption(Option option, const std::string& name, const std::string& value,
                                              EnrichOptions& options)
 {
@@ -119,8 +107,8 @@ std::optional<std::string> ApplyEnrichOption(Option option, const std::string& n
         options.database.taxa.push_back(value);
         return std::nullopt;
     case Option::PValue: {
-        const auto p = NumberBetween(value, 0.0, 1.0, false);
-        if (!p || *p <= 0.0)
+        const auto p = DecimalIn(value, 0.0, false, 1.0, false);
+        if (!p)
             return "--pvalue takes a number above 0 and below 1, not " + Quote(value);
         options.sitePValue = *p;
         return std::nullopt;
@@ -130,7 +118,7 @@ std::optional<std::string> ApplyEnrichOption(Option option, const std::string& n
     case Option::Top:
         return WholeNumberIn(name, value, 1, 1000000, options.cut.top);
     case Option::QValue: {
-        const auto q = NumberBetween(value, 0.0, 1.0, true);
+        const auto q = DecimalIn(value, 0.0, true, 1.0, true);
         if (!q)
             return "--qvalue takes a number from 0 to 1, not " + Quote(value);
         options.cut.maxQValue = *q;

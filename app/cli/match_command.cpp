@@ -14,6 +14,7 @@
 #include "report/run_summary.h"
 #include "util/append_file.h"
 #include "util/markup_text.h"
+#include "util/table_text.h"
 
 namespace kalvo {
 namespace {
@@ -78,18 +79,6 @@ struct MatchOptions {
     std::optional<std::string> html;
 };
 
-// A number in `least`..`most` (`least` itself only when `withLeast`), as typed in full.
-std::optional<double> NumberIn(const std::string& value, double least, bool withLeast, double most)
-{
-    double x = 0.0;
-    const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), x);
-    if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || !std::isfinite(x))
-        return std::nullopt;
-    if (x < least || (x == least && !withLeast) || x > most)
-        return std::nullopt;
-    return x;
-}
-
 // Applies one option of match; says what is wrong with its value when it is not valid.
 std::optional<std::string> ApplyMatchOption(Option option, const std::string& name, const std::string& value,
                                             MatchOptions& options)
@@ -106,7 +95,7 @@ std::optional<std::string> ApplyMatchOption(Option option, const std::string& na
     case Option::Top:
         return WholeNumberIn(name, value, 1, 100000, options.filter.top);
     case Option::EValue: {
-        const auto e = NumberIn(value, 0.0, false, HUGE_VAL);
+        const auto e = DecimalIn(value, 0.0, false, HUGE_VAL, true);
         if (!e)
             return "--evalue takes a number above 0, not " + Quote(value);
         options.filter.maxEValue = *e;
@@ -114,7 +103,7 @@ std::optional<std::string> ApplyMatchOption(Option option, const std::string& na
         return std::nullopt;
     }
     case Option::QValue: {
-        const auto q = NumberIn(value, 0.0, true, 1.0);
+        const auto q = DecimalIn(value, 0.0, true, 1.0, true);
         if (!q)
             return "--qvalue takes a number from 0 to 1, not " + Quote(value);
         options.filter.maxQValue = *q;
@@ -139,22 +128,7 @@ std::optional<std::string> ApplyMatchOption(Option option, const std::string& na
 }
 
 // A p-, E- or q-value in three significant digits, the same in every locale.
-std::string Figure(double value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 3);
-    return std::string(buffer, result.ptr);
-}
-
-// A field of the table: tabs and line ends would break its rows.
-std::string Field(std::string_view text)
-{
-    std::string field(text);
-    for (char& c : field)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return field;
-}
+std::string Figure(double value) { return SignificantText(value, 3); }
 
 std::string MatchTable(const std::vector<KnownMotif>& queries, const std::vector<KnownMotif>& known,
                        const std::vector<std::vector<MotifMatch>>& matches)
@@ -163,8 +137,8 @@ std::string MatchTable(const std::vector<KnownMotif>& queries, const std::vector
     for (std::size_t k = 0; k < queries.size(); ++k) {
         for (const MotifMatch& match : matches[k]) {
             const KnownMotif& target = known[static_cast<std::size_t>(match.target)];
-            table += Field(queries[k].id) + '\t' + Field(target.id) + '\t' + Field(target.name) + '\t' +
-                     Field(target.family) + '\t' + Field(target.tfClass) + '\t' + std::to_string(match.offset) +
+            table += TsvField(queries[k].id) + '\t' + TsvField(target.id) + '\t' + TsvField(target.name) + '\t' +
+                     TsvField(target.family) + '\t' + TsvField(target.tfClass) + '\t' + std::to_string(match.offset) +
                      '\t' + (match.reverse ? "-" : "+") + '\t' + std::to_string(match.overlap) + '\t' +
                      Figure(match.p) + '\t' + Figure(match.e) + '\t' + Figure(match.q) + '\n';
         }

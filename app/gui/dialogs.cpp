@@ -52,6 +52,10 @@ Dialogs StandardDialogs()
             path += selected == png ? QStringLiteral(".png") : QStringLiteral(".svg");
         return path;
     };
+    dialogs.saveSites = [](QWidget* parent, const QString& suggested) {
+        return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Sites"), suggested,
+                                            QStringLiteral("Tab-separated table (*.tsv);;All files (*)"));
+    };
     dialogs.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     dialogs.inform = [](QWidget* parent, const QString& text) { ShowMessage(parent, text, QMessageBox::Information); };
     dialogs.warn = [](QWidget* parent, const QString& text) { ShowMessage(parent, text, QMessageBox::Warning); };

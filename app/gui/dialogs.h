@@ -21,6 +21,8 @@ struct Dialogs {
     std::function<QString(QWidget* parent, const QString& title, const QString& start)> chooseFolder;
     // Where to save a logo (.svg or .png), starting from `suggested`; empty when cancelled.
     std::function<QString(QWidget* parent, const QString& suggested)> saveLogo;
+    // Where to save a table of sites, starting from `suggested`; empty when cancelled.
+    std::function<QString(QWidget* parent, const QString& suggested)> saveSites;
     // The New Analysis form, filled in from `start`; nothing when cancelled.
     std::function<std::optional<AnalysisRequest>(QWidget* parent, const AnalysisForm& start)> newAnalysis;
     // Hands a file or folder to the desktop's program for it (a browser, a file manager); false when none took it.

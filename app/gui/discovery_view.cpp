@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "app/gui/logo_widget.h"
+#include "app/gui/sequence_scan.h"
 
 namespace kalvo {
 namespace {
@@ -257,11 +258,17 @@ QHBoxLayout* DiscoveryView::BuildFolderButtons()
     m_openReport->setToolTip(tr("index.html of the output folder, in the web browser"));
     auto* openFolder = new QPushButton(tr("Open Output Folder"));
     openFolder->setToolTip(Native(m_results.folder));
+    auto* scan = new QPushButton(tr("Scan Another FASTA..."));
+    scan->setObjectName(QStringLiteral("scanButton"));
+    scan->setToolTip(tr("Every site of these motifs in another sequence file, written as a table"));
+    scan->setEnabled(!m_results.motifs.empty());
+    connect(scan, &QPushButton::clicked, this, [this] { ScanAnotherFasta(); });
     connect(m_openReport, &QPushButton::clicked, this, [this] { OpenHtmlReport(); });
     connect(openFolder, &QPushButton::clicked, this, [this] { OpenOutputFolder(); });
     auto* folderButtons = new QHBoxLayout;
     folderButtons->addWidget(m_openReport);
     folderButtons->addWidget(openFolder);
+    folderButtons->addWidget(scan);
     folderButtons->addStretch(1);
     return folderButtons;
 }
@@ -435,6 +442,23 @@ bool DiscoveryView::OpenOutputFolder()
         return false;
     }
     return Open(m_results.folder);
+}
+
+bool DiscoveryView::ScanAnotherFasta()
+{
+    if (m_results.motifs.empty() || !m_dialogs.openSequences || !m_dialogs.saveSites)
+        return false;
+    const QString fasta = m_dialogs.openSequences(this, tr("Sequences to Scan"), m_results.folder);
+    if (fasta.isEmpty())
+        return false;
+    const QString output = m_dialogs.saveSites(this, SuggestedSitesFile(fasta));
+    if (output.isEmpty())
+        return false;
+    const SequenceScanOutcome outcome = ScanWithAnalysisMotifs(this, m_results.folder, fasta, output);
+    const auto& tell = outcome.written ? m_dialogs.inform : m_dialogs.warn;
+    if (tell)
+        tell(this, outcome.message);
+    return outcome.written;
 }
 
 bool DiscoveryView::Open(const QString& path)

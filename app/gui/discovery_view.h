@@ -36,6 +36,9 @@ public:
     // index.html or the folder in the desktop's program for it; false (after telling why) when that failed.
     bool OpenHtmlReport();
     bool OpenOutputFolder();
+    // Asks for a FASTA file and where its sites go, scans it with this analysis's motifs and
+    // says what came of it; false when cancelled or refused.
+    bool ScanAnotherFasta();
 
 protected:
     void showEvent(QShowEvent* event) override;

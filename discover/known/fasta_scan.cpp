@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "util/fasta_stream.h"
+#include "util/table_text.h"
 
 namespace kalvo {
 namespace {
@@ -21,12 +22,7 @@ constexpr char kQValueMark = '\x01';
 constexpr std::size_t kBatchPieces = 4096;
 
 // A p- or q-value in three significant digits, the same in every locale: "3.2e-05".
-void AppendFigure(std::string& out, double value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 3);
-    out.append(buffer, result.ptr);
-}
+void AppendFigure(std::string& out, double value) { out += SignificantText(value, 3); }
 
 void AppendFixed2(std::string& out, double value)
 {
@@ -35,12 +31,7 @@ void AppendFixed2(std::string& out, double value)
     out.append(buffer, result.ptr);
 }
 
-// A name as one field of a line: tabs, line ends and other control bytes would break it.
-void AppendField(std::string& out, std::string_view text)
-{
-    for (char c : text)
-        out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-}
+void AppendField(std::string& out, std::string_view text) { out += TsvField(text); }
 
 // A GFF3 attribute value: the characters GFF3 reserves, percent-encoded.
 void AppendGffValue(std::string& out, std::string_view text)
@@ -126,25 +117,79 @@ struct BatchItem {
     long long words = 0;
 };
 
-// Scans the items on up to `jobs` threads, each with a scanner of its own.
-void ScanBatch(std::vector<BatchItem>& items, std::size_t count, const std::vector<ScanMotif>& motifs,
-               const SiteScanSettings& settings, int jobs)
+// Pieces read together and scanned in parallel, with what reading them counted.
+struct Batch {
+    std::vector<BatchItem> items = std::vector<BatchItem>(kBatchPieces);
+    std::size_t count = 0;
+    long long sequences = 0;
+    long long residues = 0;
+    long long longestSequence = 0;
+};
+
+// Reads batches of pieces, each piece with the carry of the piece before it in its sequence.
+class BatchReader {
+public:
+    BatchReader(FastaStream& stream, std::size_t carryLength, std::size_t batchResidues)
+        : m_stream(stream), m_carryLength(carryLength), m_batchResidues(batchResidues)
+    {
+    }
+
+    void Fill(Batch& batch)
+    {
+        batch.count = 0;
+        batch.sequences = batch.residues = 0;
+        std::size_t held = 0;
+        while (batch.count < kBatchPieces && held < m_batchResidues && m_stream.Next(m_piece)) {
+            if (m_piece.record != m_carryRecord) {
+                m_carry.clear();
+                m_carryRecord = m_piece.record;
+            }
+            const auto length = static_cast<long long>(m_piece.residues.size());
+            batch.sequences += m_piece.first ? 1 : 0;
+            batch.residues += length;
+            if (m_piece.last)
+                batch.longestSequence = std::max(batch.longestSequence, m_piece.start + length);
+            BatchItem& item = batch.items[batch.count++];
+            item.text = m_carry;
+            item.text += m_piece.residues;
+            item.name = m_piece.name;
+            item.start = m_piece.start - static_cast<long long>(m_carry.size());
+            item.last = m_piece.last;
+            item.end = m_piece.start + length - static_cast<long long>(m_carryLength);
+            if (m_piece.last)
+                m_carry.clear();
+            else
+                m_carry.assign(item.text, item.text.size() - std::min(m_carryLength, item.text.size()));
+            held += item.text.size();
+        }
+    }
+
+private:
+    FastaStream& m_stream;
+    std::size_t m_carryLength;
+    std::size_t m_batchResidues;
+    FastaPiece m_piece;
+    std::string m_carry;
+    long long m_carryRecord = -1;
+};
+
+// Scans the batch on one thread per scanner; each scanner keeps its buffers from batch to batch.
+void ScanBatch(Batch& batch, const std::vector<ScanMotif>& motifs, const SiteScanSettings& settings,
+               std::vector<SiteScanner>& scanners)
 {
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        SiteScanner scanner;
-        for (std::size_t k = next++; k < count; k = next++) {
-            BatchItem& item = items[k];
+    auto work = [&](SiteScanner& scanner) {
+        for (std::size_t k = next++; k < batch.count; k = next++) {
+            BatchItem& item = batch.items[k];
             item.hits.clear();
             item.words = 0;
             scanner.Scan(motifs, {item.text, item.start, item.end, item.last}, settings, item.hits, item.words);
         }
     };
-    const auto threads = static_cast<std::size_t>(std::max(1, jobs));
     std::vector<std::thread> pool;
-    for (std::size_t t = 1; t < std::min(threads, count); ++t)
-        pool.emplace_back(work);
-    work();
+    for (std::size_t t = 1; t < std::min(scanners.size(), batch.count); ++t)
+        pool.emplace_back(work, std::ref(scanners[t]));
+    work(scanners[0]);
     for (std::thread& thread : pool)
         thread.join();
 }
@@ -246,47 +291,28 @@ Outcome ScanFasta(const FastaScanRequest& request, const ScanOutput& output, Fas
         return Refusal{"the sites could not be written"};
 
     const auto jobs = static_cast<std::size_t>(std::max(1, request.jobs));
-    std::vector<BatchItem> items(kBatchPieces);
-    std::string carry;
-    long long carryRecord = -1;
-    FastaPiece piece;
+    std::vector<SiteScanner> scanners(jobs);
+    BatchReader reader(stream, carryLength, jobs * request.pieceResidues);
+    // Two batches: the next is read while the current one is scanned.
+    Batch current;
+    Batch next;
+    reader.Fill(current);
     std::string lines;
-    for (;;) {
-        std::size_t count = 0;
-        std::size_t residues = 0;
-        while (count < kBatchPieces && residues < jobs * request.pieceResidues && stream.Next(piece)) {
-            if (piece.record != carryRecord) {
-                carry.clear();
-                carryRecord = piece.record;
-            }
-            tally.sequences += piece.first ? 1 : 0;
-            tally.residues += static_cast<long long>(piece.residues.size());
-            if (piece.last)
-                tally.longestSequence = std::max(tally.longestSequence, piece.start + static_cast<long long>(piece.residues.size()));
-            BatchItem& item = items[count++];
-            item.text = carry;
-            item.text += piece.residues;
-            item.name = piece.name;
-            item.start = piece.start - static_cast<long long>(carry.size());
-            item.last = piece.last;
-            item.end = piece.start + static_cast<long long>(piece.residues.size()) - static_cast<long long>(carryLength);
-            carry = piece.last ? std::string()
-                               : item.text.substr(item.text.size() - std::min(carryLength, item.text.size()));
-            residues += item.text.size();
-        }
-        tally.gzip = stream.IsGzip();
-        if (stream.Problem())
-            return Refusal{*stream.Problem()};
-        if (count == 0)
-            break;
-        ScanBatch(items, count, motifs, request.settings, request.jobs);
+    while (current.count > 0 && !stream.Problem()) {
+        std::thread reading([&] { reader.Fill(next); });
+        ScanBatch(current, motifs, request.settings, scanners);
+        reading.join();
+        tally.sequences += current.sequences;
+        tally.residues += current.residues;
+        tally.longestSequence = std::max(tally.longestSequence, current.longestSequence);
         lines.clear();
-        for (std::size_t k = 0; k < count; ++k) {
-            const BatchItem& item = items[k];
+        for (std::size_t k = 0; k < current.count; ++k) {
+            const BatchItem& item = current.items[k];
             tally.words += item.words;
             for (const SiteHit& hit : item.hits) {
                 const ScanMotif& motif = motifs[static_cast<std::size_t>(hit.motif)];
-                const std::string_view word(item.text.data() + (hit.start - item.start), static_cast<std::size_t>(motif.width));
+                const std::string_view word(item.text.data() + (hit.start - item.start),
+                                            static_cast<std::size_t>(motif.width));
                 AppendSiteLine(lines, request.format, motif, item.name, hit, word, withQ);
                 if (withQ)
                     waiting.PValues().push_back(hit.p);
@@ -297,9 +323,13 @@ Outcome ScanFasta(const FastaScanRequest& request, const ScanOutput& output, Fas
             return Refusal{withQ ? "the temporary file of the sites could not be written" : "the sites could not be written"};
         if (!withQ)
             tally.sitesWritten = tally.sites;
+        tally.gzip = stream.IsGzip();
         if (progress && !progress(tally))
             return Refusal{"scan stopped"};
+        std::swap(current, next);
     }
+    if (stream.Problem())
+        return Refusal{*stream.Problem()};
     if (withQ && !waiting.Flush(tally.words, *request.maxQValue, request.format, output, tally.sitesWritten))
         return Refusal{"the sites could not be written"};
     return std::nullopt;

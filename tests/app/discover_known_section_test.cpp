@@ -10,7 +10,7 @@
 
 #include "cli_invocation.h"
 #include "discover/planted_set.h"
-#include "jaspar_text.h"
+#include "word_motifs.h"
 #include "temp_files.h"
 
 namespace kalvo::testing {

@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_invocation.h"
+#include "word_motifs.h"
 #include "discover/planted_set.h"
-#include "jaspar_text.h"
 #include "temp_files.h"
 
 namespace kalvo::testing {

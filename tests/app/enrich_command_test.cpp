@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli_invocation.h"
+#include "word_motifs.h"
 #include "discover/enrich_files.h"
 #include "temp_files.h"
 
@@ -16,26 +17,10 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using testing::JasparOf;
 using testing::Kalvo;
 using testing::ReadBytes;
 using testing::TempDir;
-
-// A JASPAR file of counts: each motif's word, 40 sites leaning 34 to its letter.
-std::string JasparOf(const std::vector<std::pair<std::string, std::string>>& motifs)
-{
-    std::string text;
-    for (const auto& [id, word] : motifs) {
-        text += ">" + id + " " + id + "_factor\n";
-        for (char letter : std::string("ACGT")) {
-            text += letter;
-            text += " [";
-            for (char c : word)
-                text += c == letter ? " 34" : " 2";
-            text += " ]\n";
-        }
-    }
-    return text;
-}
 
 const std::vector<std::pair<std::string, std::string>> kKnown = {
     {"MA0001.1", "TGACGTCA"}, {"MA0002.1", "CACGTGAC"}, {"MA0003.1", "GGGGCGGGGC"},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli_invocation.h"
+#include "word_motifs.h"
 #include "temp_files.h"
 
 namespace kalvo {
@@ -14,28 +15,12 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using testing::JasparOf;
 using testing::Kalvo;
 using testing::ReadBytes;
 using testing::TempDir;
 
 constexpr const char* kHeader = "query\ttarget_id\ttarget_name\tfamily\tclass\toffset\tstrand\toverlap\tp\tE\tq";
-
-// A JASPAR file of counts: each motif's consensus word, 40 sites leaning 34 to its letter.
-std::string JasparOf(const std::vector<std::pair<std::string, std::string>>& motifs)
-{
-    std::string text;
-    for (const auto& [id, word] : motifs) {
-        text += ">" + id + " " + id + "_factor\n";
-        for (char letter : std::string("ACGT")) {
-            text += letter;
-            text += " [";
-            for (char c : word)
-                text += c == letter ? " 34" : " 2";
-            text += " ]\n";
-        }
-    }
-    return text;
-}
 
 const std::vector<std::pair<std::string, std::string>> kKnown = {
     {"K1", "TGACGTCA"}, {"K2", "CACGTGAC"}, {"K3", "GGGGCGGGGC"}, {"K4", "TTATCAGT"},

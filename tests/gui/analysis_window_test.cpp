@@ -255,6 +255,21 @@ TEST_F(AnalysisWindow, TheFolderButtonsOpenTheReportWhenThereIsOneAndTheFolder)
     dialogs.urlsOpen = false;
     EXPECT_FALSE(view->OpenOutputFolder());
     EXPECT_TRUE(dialogs.told.back().startsWith("warning: No program of this desktop could open")) << dialogs.told.back().toStdString();
+
+    // Another FASTA scanned with the analysis's motifs: the sites of its planted word, in a table.
+    dialogs.sequencesAnswer = Q(dir.Write("other.fa", MakeSet(40, 150, true, 9).fasta));
+    dialogs.saveAnswer = Q(dir.File("other.sites.tsv"));
+    view->findChild<QPushButton*>("scanButton")->click();
+    EXPECT_TRUE(dialogs.told.back().contains("written to")) << dialogs.told.back().toStdString();
+    const std::string sites = ReadBytes(dir.File("other.sites.tsv"));
+    EXPECT_EQ(sites.rfind("motif_id\tmotif_name\tsequence\t", 0), 0u);
+    EXPECT_GE(std::count(sites.begin(), sites.end(), '\n'), 20);
+    // A sequence file that is not one: told why, and nothing written.
+    dialogs.sequencesAnswer = Q(dir.Write("bad.fa", "not fasta\n"));
+    dialogs.saveAnswer = Q(dir.File("bad.sites.tsv"));
+    EXPECT_FALSE(view->ScanAnotherFasta());
+    EXPECT_TRUE(dialogs.told.back().startsWith("warning: sequence file")) << dialogs.told.back().toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("bad.sites.tsv")));
 }
 
 TEST_F(AnalysisWindow, CancelStopsTheAnalysisAndKeepsNothingOfItInANewFolder)

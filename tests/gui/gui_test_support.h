@@ -54,6 +54,7 @@ struct FakeDialogs {
             return answer;
         };
         dialogs.saveLogo = [this](QWidget*, const QString&) { return saveAnswer; };
+        dialogs.saveSites = [this](QWidget*, const QString&) { return saveAnswer; };
         dialogs.openSequences = [this](QWidget*, const QString& title, const QString&) {
             openTitles.append(title);
             return sequencesAnswer;

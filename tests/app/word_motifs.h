@@ -1,4 +1,4 @@
-// tests/app/jaspar_text.h: small JASPAR motif files written on the fly for discoveries that name or test known motifs.
+// tests/app/word_motifs.h: small known-motif files made from words, for the commands that read motif files.
 #pragma once
 #include <string>
 #include <utility>
@@ -6,7 +6,7 @@
 
 namespace kalvo::testing {
 
-// A JASPAR file of counts: each motif's word, 40 sites leaning 34 to its letter.
+// A JASPAR file of counts: each motif's word, 40 sites leaning 34 to its letter, named "ID_factor".
 inline std::string JasparOf(const std::vector<std::pair<std::string, std::string>>& motifs)
 {
     std::string text;
