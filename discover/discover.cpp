@@ -11,6 +11,7 @@
 #include "discover/discover_limits.h"
 #include "discover/discovery_files.h"
 #include "discover/input_checks.h"
+#include "discover/known_section.h"
 #include "discover/motif_measures.h"
 #include "discover/motif_naming.h"
 #include "discover/discovery_names.h"
@@ -21,7 +22,6 @@
 #include "discover/site_calls.h"
 #include "discover/tandem_repeats.h"
 #include "model/parameter_text.h"
-#include "util/file_stem.h"
 #include "util/random.h"
 
 namespace kalvo {
@@ -75,6 +75,8 @@ public:
     // One round per motif asked for, until a round finds nothing significant.
     Outcome Rounds();
     void RankByEValue();
+    // Which known motifs are enriched in the targets, before the rounds mask the motifs' sites.
+    Outcome EnrichKnownSection();
     // The known motifs each reported motif resembles, when the discovery names them.
     void NameReportedMotifs();
     Outcome WriteFiles();
@@ -459,10 +461,19 @@ Outcome DiscoveryRun::LoadKnownMotifs()
     return std::nullopt;
 }
 
+Outcome DiscoveryRun::EnrichKnownSection()
+{
+    if (!m_settings.knownSection || m_known.empty())
+        return std::nullopt;
+    return EnrichKnownMotifs(m_known, m_sets, m_settings.jobs, [this] { return StillWanted(); },
+                             m_discovery.knownEnrichment.emplace());
+}
+
 void DiscoveryRun::NameReportedMotifs()
 {
     if (!m_known.empty())
         NameMotifs(m_discovery.motifs, DiscoveryMotifIds(m_discovery), m_known, m_settings.jobs);
+    MarkEnrichedMatches(m_discovery);
 }
 
 Outcome DiscoveryRun::WriteFiles()
@@ -474,12 +485,6 @@ Outcome DiscoveryRun::WriteFiles()
 }
 
 }  // namespace
-
-std::string SequenceFileStem(const std::string& inputPath)
-{
-    std::string stem = FileStem(inputPath);
-    return stem.empty() ? std::string("sequences") : stem;
-}
 
 std::string DefaultDiscoverOutputDir(const std::string& inputPath) { return SequenceFileStem(inputPath) + ".kalvo"; }
 
@@ -495,6 +500,8 @@ Outcome RunDiscovery(const DiscoverSettings& settings, bool force, OutputFolder&
     } const abandon{folder};
     DiscoveryRun run(settings, folder, discovery, progress);
     if (auto refusal = run.Prepare(force))
+        return refusal;
+    if (auto refusal = run.EnrichKnownSection())
         return refusal;
     if (auto refusal = run.Rounds())
         return refusal;

@@ -7,14 +7,11 @@
 
 #include "discover/discover_progress.h"
 #include "discover/discovery.h"
+#include "discover/discovery_names.h"
 #include "discover/output_folder.h"
 #include "model/refusal.h"
 
 namespace kalvo {
-
-// The name outputs of a sequence file are named after: its FileStem (peaks.fa
-// and peaks.fa.gz give "peaks", "-" gives "stdin"), or "sequences" when the path names no file.
-std::string SequenceFileStem(const std::string& inputPath);
 
 // The folder a discovery of `input` writes to without --output-dir: peaks.fa gives peaks.kalvo.
 std::string DefaultDiscoverOutputDir(const std::string& inputPath);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "discover/known/enrichment.h"
 #include "discover/known/motif_comparison.h"
 #include "discover/known/motif_database.h"
 #include "model/run_state.h"
@@ -40,6 +41,8 @@ struct DiscoverSettings {
     MotifDatabaseChoice knownMotifs;
     // Short tandem repeats stay in the ranked list instead of the low-complexity one.
     bool keepLowComplexity = false;
+    // Which of those known motifs have sites in more targets than controls (off with --no-known).
+    bool knownSection = true;
 };
 
 // One restart: an exact run, with the parameter file and seed that repeat it.
@@ -110,6 +113,27 @@ struct DiscoveredMotif {
     RestartRecord source;           // the restart whose best state gave the motif
     std::vector<CalledSite> sites;  // by sequence, then by position
     std::vector<KnownMatch> knownMatches;  // best first; empty when nothing known resembles it
+    bool knownMatchEnriched = false;       // its best known match is itself enriched in the targets
+};
+
+// A known motif enriched in the discovery's targets, with its counts and test.
+struct EnrichedKnownMotif {
+    KnownMotif motif;
+    MotifEnrichment test;  // test.motif: its place among the known motifs loaded
+};
+
+// The known motifs the discovery names its motifs after, tested as `kalvo enrich` tests them with
+// its default settings: every target against every control, sites at a per-strand p-value.
+struct KnownEnrichment {
+    double sitePValue = 1e-4;
+    BaseShares background{};                // the targets' own base shares, both strands counted
+    int motifsTested = 0;
+    int targets = 0;
+    int controls = 0;
+    int cannotHoldSite = 0;                 // wider than every sequence, or no word rare enough
+    int notScored = 0;                      // correlated pairs that cannot be scored exactly
+    std::vector<EnrichedKnownMotif> rows;   // q at most kKnownEnrichedQValue, best first
+    std::string note;                       // why no known motif could be counted; empty when some could
 };
 
 // A significant motif kept out of the ranked list because it is a short tandem
@@ -152,6 +176,8 @@ struct Discovery {
     std::vector<std::string> warnings;
     // Significant short tandem repeats, in the order found; never ranked, never counted as motifs.
     std::vector<LowComplexityMotif> lowComplexity;
+    // None with --no-known, or when the motifs are not named after known ones.
+    std::optional<KnownEnrichment> knownEnrichment;
 };
 
 }  // namespace kalvo

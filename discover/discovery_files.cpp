@@ -8,6 +8,7 @@
 #include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_report.h"
+#include "discover/known_section.h"
 #include "discover/motif_naming.h"
 #include "report/formats.h"
 #include "report/sequence_logo.h"
@@ -124,6 +125,7 @@ std::string MotifJson(const DiscoveredMotif& motif, const std::string& id, const
          {"logo", JsonString(LogoName(position, false))},
          {"logo_reverse", JsonString(LogoName(position, true))},
          {"known_match", named ? JsonString(BestMatchLabel(motif)) : "null"},
+         {"known_match_enriched", named ? JsonBool(motif.knownMatchEnriched) : "null"},
          {"known_matches", JsonArray(known, indent + "  ")}},
         indent);
 }
@@ -232,7 +234,10 @@ std::string MotifTable(const Discovery& discovery)
         out += Padded(std::to_string(motif.rank), 4, true) + "  " + Padded(consensus, consensusWidth, false) + "  " +
                Padded(std::to_string(motif.width), 5, true) + "  " + Padded(FormatEValue(motif.log10EValue), 9, false) +
                "  " + Padded(std::to_string(motif.sites.size()), 6, true) + "  " +
-               (named ? Padded(foundBy[m], foundByWidth, false) + "  " + BestMatchLabel(motif) : foundBy[m]) + "\n";
+               (named ? Padded(foundBy[m], foundByWidth, false) + "  " + BestMatchLabel(motif) +
+                        (motif.knownMatchEnriched ? " *" : "")
+                      : foundBy[m]) +
+               "\n";
     }
     return out;
 }
@@ -307,6 +312,7 @@ std::string DiscoverySummaryJson(const Discovery& discovery)
                                            "the site scores and E-values count them")},
                 {"restarts_run_from", JsonString("the output folder")},
                 {"known_motifs", KnownMotifsJson(discovery)},
+                {"known_enrichment", KnownSectionJson(discovery)},
                 {"motifs", JsonArray(motifs, "  ")},
                 {"restarts", JsonArray(restarts, "  ")}};
     members.emplace_back("low_complexity", LowComplexityJson(discovery));
@@ -437,11 +443,15 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
         if (!discovery.knownSource.empty())
             out += "Known motif: the best of " + Plural(discovery.knownMotifs, "profile") + " (" +
                    discovery.knownSource + ") at q <= " + JsonNumber(kNamingQValue) + "\n";
+        if (std::any_of(discovery.motifs.begin(), discovery.motifs.end(),
+                        [](const DiscoveredMotif& motif) { return motif.knownMatchEnriched; }))
+            out += "*: that known motif is itself enriched in these sequences (see below)\n";
         if (const int pairs = TotalPairs(discovery); pairs > 0)
             out += Plural(pairs, "correlated column pair") +
                    ": drawn in the logos and listed in summary.json;\n"
                    "motifs.meme and motifs.jaspar hold the column matrices only.\n";
     }
+    out += KnownSectionText(discovery);
     out += LowComplexityLines(discovery);
 
     out += "\nFiles in " + (outputDir.empty() ? std::string(".") : outputDir) + ":\n";

@@ -161,11 +161,19 @@ std::string DiscoverCommand(const DiscoverSettings& settings)
     out += settings.bothStrands ? "" : " --given-strand";
     if (!settings.nameMotifs)
         out += " --no-match";
+    if (!settings.knownSection)
+        out += " --no-known";
     for (const std::string& file : settings.knownMotifs.files)
         out += " --db " + ShellPath(file);
     for (const std::string& taxon : settings.knownMotifs.taxa)
         out += " --taxon " + ShellQuoted(taxon);
     return out + " --seed " + std::to_string(settings.seed);
+}
+
+std::string SequenceFileStem(const std::string& inputPath)
+{
+    std::string stem = FileStem(inputPath);
+    return stem.empty() ? std::string("sequences") : stem;
 }
 
 }  // namespace kalvo

@@ -35,6 +35,10 @@ long long TargetLength(const Discovery& discovery, int seqIndex);
 // complement: named by position, so that two motifs never share a file.
 std::string LogoName(std::size_t position, bool reverse);
 
+// The name outputs of a sequence file are named after: its FileStem (peaks.fa
+// and peaks.fa.gz give "peaks", "-" gives "stdin"), or "sequences" when the path names no file.
+std::string SequenceFileStem(const std::string& inputPath);
+
 // A word the shell passes on as it is; anything else in single quotes.
 std::string ShellQuoted(std::string_view text);
 

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "discover/discover.h"
 #include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_figures.h"
@@ -62,8 +61,10 @@ std::string ControlText(const EnrichRecord& record)
            " of each target, dinucleotides kept (seed " + std::to_string(record.seed) + ")";
 }
 
-std::string RowJson(const KnownMotif& motif, const MotifEnrichment& row,
-                    const EnrichmentResult& result, std::size_t rank)
+}  // namespace
+
+std::string EnrichRowJson(const KnownMotif& motif, const MotifEnrichment& row, int targets, int controls,
+                          std::size_t rank, const std::string& indent)
 {
     return JsonObject({{"rank", JsonInteger(static_cast<long long>(rank))},
                        {"id", JsonString(motif.id)},
@@ -72,15 +73,17 @@ std::string RowJson(const KnownMotif& motif, const MotifEnrichment& row,
                        {"class", JsonStringOrNull(motif.tfClass)},
                        {"width", JsonInteger(motif.Width())},
                        {"targets_with_site", JsonInteger(row.targetsWithSite)},
-                       {"target_share", JsonNumber(Share(row.targetsWithSite, result.targets))},
+                       {"target_share", JsonNumber(Share(row.targetsWithSite, targets))},
                        {"controls_with_site", JsonInteger(row.controlsWithSite)},
-                       {"control_share", JsonNumber(Share(row.controlsWithSite, result.controls))},
+                       {"control_share", JsonNumber(Share(row.controlsWithSite, controls))},
                        {"log_odds_threshold", row.CanHaveSite() ? JsonNumber(row.ThresholdNats()) : "null"},
                        {"log10_p", JsonNumber(row.log10P)},
                        {"log10_E", JsonNumber(row.log10E)},
                        {"q", JsonNumber(row.q)}},
-                      "    ");
+                      indent);
 }
+
+namespace {
 
 // The bar of the two shares: targets above, controls below, on a scale of 0 to 100%.
 std::string ShareBars(double target, double control)
@@ -92,11 +95,13 @@ std::string ShareBars(double target, double control)
     return bar(target, "#c0392b") + bar(control, "#7f8c8d");
 }
 
-std::string PageRow(const KnownMotif& motif, const MotifEnrichment& row, const EnrichmentResult& result,
-                    std::size_t rank)
+}  // namespace
+
+std::string EnrichPageRow(const KnownMotif& motif, const MotifEnrichment& row, int targets, int controls,
+                          std::size_t rank, const std::string& logoPrefix)
 {
-    const double target = Share(row.targetsWithSite, result.targets);
-    const double control = Share(row.controlsWithSite, result.controls);
+    const double target = Share(row.targetsWithSite, targets);
+    const double control = Share(row.controlsWithSite, controls);
     std::string id = MarkupFromInput(motif.id);
     if (const std::string address = JasparPageAddress(motif.id); !address.empty())
         id = "<a href=\"" + address + "\">" + id + "</a>";
@@ -105,7 +110,7 @@ std::string PageRow(const KnownMotif& motif, const MotifEnrichment& row, const E
         if (!detail->empty())
             about += "<br><span class=\"muted\">" + MarkupFromInput(*detail) + "</span>";
     const std::string logo = motif.Width() > 0 ? html::InlineLogo(html::LogoModel(motif), false, kPageLogoScale,
-                                                                  "m" + std::to_string(rank), "Logo of " + motif.id)
+                                                                  logoPrefix + std::to_string(rank), "Logo of " + motif.id)
                                                : std::string();
     return "<tr><td>" + std::to_string(rank) + "</td><td>" + id + "</td><td>" + about + "</td><td class=\"logo\">" +
            logo + "</td><td>" + ShareBars(target, control) + "<span class=\"muted\">" + Fixed(100.0 * target, 1) +
@@ -113,6 +118,8 @@ std::string PageRow(const KnownMotif& motif, const MotifEnrichment& row, const E
            FormatEValue(row.log10P) + "</td><td>" + FormatEValue(row.log10E) + "</td><td>" + Figure(row.q) +
            "</td></tr>\n";
 }
+
+namespace {
 
 std::string PlainRate(double p)
 {
@@ -181,7 +188,8 @@ std::string EnrichSummaryJson(const EnrichRecord& record, const std::vector<Know
     std::size_t rank = 0;
     for (std::size_t k : KeptRows(result, record.cut)) {
         const MotifEnrichment& row = result.rows[k];
-        rows.push_back(RowJson(motifs[static_cast<std::size_t>(row.motif)], row, result, ++rank));
+        rows.push_back(EnrichRowJson(motifs[static_cast<std::size_t>(row.motif)], row, result.targets,
+                                     result.controls, ++rank, "    "));
     }
     const JsonMembers settingMembers = {
         {"input", JsonString(record.inputPath)},
@@ -232,8 +240,7 @@ std::string EnrichPage(const EnrichRecord& record, const std::vector<KnownMotif>
         "</title>\n<style>\n"
         "body{font-family:sans-serif;margin:2em;color:#111}table{border-collapse:collapse}\n"
         "td,th{padding:.3em .6em;border-bottom:1px solid #ddd;text-align:left;vertical-align:middle}\n"
-        ".muted{color:#666;font-size:.9em}.logo{line-height:0}\n"
-        ".bar{width:12em;height:.6em;background:#eee;margin:.15em 0}.bar span{display:block;height:100%}\n"
+        ".muted{color:#666;font-size:.9em}.logo{line-height:0}\n" + std::string(kShareBarStyle) +
         "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n<p>" +
         std::to_string(result.targets) + " target sequences against " + std::to_string(result.controls) +
         " control sequences (" + MarkupFromInput(ControlText(record)) + "); " + std::to_string(result.rows.size()) +
@@ -243,12 +250,12 @@ std::string EnrichPage(const EnrichRecord& record, const std::vector<KnownMotif>
         "Bars: share of targets (red) and of controls (grey) with a site.</p>\n"
         "<p>" + std::to_string(kept.size()) + " of " + std::to_string(result.rows.size()) +
         " motifs shown, best first; enrich.tsv and summary.json hold the rest.</p>\n"
-        "<table>\n<tr><th>#</th><th>id</th><th>name</th><th>logo</th><th>sequences with a site</th><th>p</th>"
-        "<th>E</th><th>q</th></tr>\n";
+        "<table>\n" + kEnrichPageHead;
     std::size_t rank = 0;
     for (std::size_t k : kept) {
         const MotifEnrichment& row = result.rows[k];
-        page += PageRow(motifs[static_cast<std::size_t>(row.motif)], row, result, ++rank);
+        page += EnrichPageRow(motifs[static_cast<std::size_t>(row.motif)], row, result.targets, result.controls,
+                              ++rank, "m");
     }
     return page + "</table>\n<p class=\"muted\">" + MarkupFromInput(EnrichCommand(record)) + "</p>\n</body>\n</html>\n";
 }

@@ -58,6 +58,24 @@ std::string EnrichPage(const EnrichRecord& record, const std::vector<KnownMotif>
 std::string EnrichTextSummary(const EnrichRecord& record, const std::vector<KnownMotif>& motifs,
                               const EnrichmentResult& result, const std::string& folder);
 
+// One row of summary.json's rows (rank from 1), indented as JsonObject; a discovery's summary.json holds them too.
+std::string EnrichRowJson(const KnownMotif& motif, const MotifEnrichment& row, int targets, int controls,
+                          std::size_t rank, const std::string& indent);
+
+// One row of the page's table (#, id linked to JASPAR, names, logo, bar of the two shares, p, E, q);
+// the logo's ids start with logoPrefix, so that a page with other logos keeps its ids unique.
+std::string EnrichPageRow(const KnownMotif& motif, const MotifEnrichment& row, int targets, int controls,
+                          std::size_t rank, const std::string& logoPrefix);
+
+// The table head that goes with EnrichPageRow.
+inline constexpr const char* kEnrichPageHead =
+    "<tr><th>#</th><th>id</th><th>name</th><th>logo</th><th>sequences with a site</th><th>p</th><th>E</th>"
+    "<th>q</th></tr>\n";
+
+// The style rules of the share bars, for the page's style sheet.
+inline constexpr const char* kShareBarStyle =
+    ".bar{width:12em;height:.6em;background:#eee;margin:.15em 0}.bar span{display:block;height:100%}\n";
+
 // "peaks.fa" gives "peaks.enrich", "-" gives "stdin.enrich".
 std::string DefaultEnrichOutputDir(const std::string& inputPath);
 

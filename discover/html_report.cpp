@@ -9,7 +9,9 @@
 #include "discover/discovery_names.h"
 #include "discover/fisher.h"
 #include "discover/html_figures.h"
+#include "discover/enrich_files.h"
 #include "discover/html_known.h"
+#include "discover/known_section.h"
 #include "discover/html_style.h"
 #include "discover/motif_naming.h"
 #include "discover/html_text.h"
@@ -112,7 +114,11 @@ std::string KnownMotifCell(const DiscoveredMotif& motif, const std::string& numb
         return "<span class=\"muted\">" + std::string(kNoKnownMatch) + "</span>";
     const KnownMatch& best = motif.knownMatches.front();
     return "<a href=\"#known-" + number + "\">" + MarkupFromInput(best.known.name) + "</a> <span class=\"muted\">" +
-           MarkupFromInput(best.known.id) + ", q " + ShortFigure(best.match.q, 2) + "</span>";
+           MarkupFromInput(best.known.id) + ", q " + ShortFigure(best.match.q, 2) + "</span>" +
+           (motif.knownMatchEnriched ? " <a class=\"enriched\" href=\"#" + std::string(kKnownSectionAnchor) +
+                                           "\" title=\"this known motif is itself enriched in these sequences\">"
+                                           "enriched</a>"
+                                     : std::string());
 }
 
 std::string MotifTable(const Discovery& discovery)
@@ -417,7 +423,7 @@ std::string DiscoveryHtml(const Discovery& discovery)
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                        "<meta name=\"generator\" content=\"Kalvo " + MarkupFromInput(settings.programVersion) + "\">\n"
-                       "<title>Kalvo motifs in " + input + "</title>\n<style>" + std::string(kPageStyle) +
+                       "<title>Kalvo motifs in " + input + "</title>\n<style>" + std::string(kPageStyle) + kShareBarStyle +
                        "</style>\n</head>\n<body>\n<main>\n";
     page += "<header>\n<h1>Motifs in " + input + "</h1>\n<p class=\"lead\">";
     page += (found == 0 ? std::string("No significant motif") : Counted(found, "significant motif")) + " in " +
@@ -447,6 +453,7 @@ std::string DiscoveryHtml(const Discovery& discovery)
             page += ArcLegend();
     }
     page += "</section>\n";
+    page += KnownSectionHtml(discovery);
     page += LowComplexitySection(discovery);
     for (std::size_t m = 0; m < discovery.motifs.size(); ++m)
         page += MotifSection(discovery, names, discovery.motifs[m], ids[m], m);

@@ -56,7 +56,13 @@ constexpr std::string_view kDiscoverHelp =
     "  --taxon T             name them after the known motifs of taxon T only\n"
     "                        (vertebrates, plants, insects, fungi, nematodes,\n"
     "                        urochordates); repeat it or list several with commas\n"
-    "  --no-match            do not name the motifs after known ones\n"
+    "  --no-match            do not name the motifs after known ones (nor test\n"
+    "                        them: no known-motif section)\n"
+    "  --no-known            no section of the known motifs enriched in FASTA\n"
+    "                        (default: the known motifs above are tested as\n"
+    "                        `kalvo enrich` tests them, on every target against\n"
+    "                        the same controls; those with q <= 0.05 are listed,\n"
+    "                        and a motif named after one is marked with *)\n"
     "  -o, --output-dir DIR  a folder, not a file: where every file goes\n"
     "                        (default: the FASTA file's name without its\n"
     "                        extension plus \".kalvo\": peaks.fa gives\n"
@@ -183,6 +189,9 @@ std::optional<std::string> ApplyDiscoverOption(Option option, const std::string&
         return std::nullopt;
     case Option::NoMatch:
         discover.nameMotifs = false;
+        return std::nullopt;
+    case Option::NoKnown:
+        discover.knownSection = false;
         return std::nullopt;
     case Option::Database:
         if (value.empty())

@@ -40,6 +40,7 @@ constexpr OptionInfo kOptions[] = {
     {"--db", Option::Database, true, kDiscover | kMatch | kEnrich, "[--db FILE]..."},
     {"--taxon", Option::Taxon, true, kDiscover | kMatch | kEnrich, "[--taxon T]..."},
     {"--no-match", Option::NoMatch, false, kDiscover, "[--no-match]"},
+    {"--no-known", Option::NoKnown, false, kDiscover, "[--no-known]"},
     {"--top", Option::Top, true, kMatch | kEnrich, "[--top N]"},
     {"--evalue", Option::EValue, true, kDiscover | kMatch, "[--evalue E]"},
     {"--qvalue", Option::QValue, true, kMatch | kEnrich | kScan, "[--qvalue Q]"},

@@ -21,7 +21,7 @@ enum class Option {
     Width, Iterations, Pseudocount, Correlation, Moves, OneSite, GivenStrand, SeedWord, Mask, Background, Output,
     Repeats, WriteParams,
     // options of discover only
-    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, NoMatch, KeepLowComplexity,
+    Widths, Control, Motifs, Restarts, EValue, NoMask, OutputDir, Force, NoMatch, NoKnown, KeepLowComplexity,
     // options of match (and the naming in discover)
     Database, Taxon, Top, QValue, MinOverlap, Similarity, Html,
     // options of enrich (and scan)
