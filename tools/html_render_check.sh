@@ -164,11 +164,13 @@ motifs = summary["motifs"]
 if result:
     if not result["title"]:
         problems.append("the page has no title")
-    # Two in the motif table and two in each motif's section, and where the motifs were named,
-    # the motif's own logo above the logos of its known matches.
+    # Two in the motif table and two in each motif's section; where the motifs were named, the
+    # motif's own logo above the logos of its known matches; one per enriched known motif listed.
     expected_logos = 4 * len(motifs)
     if summary.get("known_motifs"):
         expected_logos += sum(1 + len(m.get("known_matches", [])) for m in motifs)
+    if summary.get("known_enrichment"):
+        expected_logos += len(summary["known_enrichment"]["rows"])
     logos, good = result["logos"]
     if logos != expected_logos or good != logos:
         problems.append("%d of %d logos drawn with a size; %d expected" % (good, logos, expected_logos))
