@@ -1,10 +1,7 @@
 // app/cli/discover_command.cpp: `kalvo discover`, the significant motifs of a FASTA file, every file in one folder.
 #include <algorithm>
-#include <array>
-#include <atomic>
 #include <charconv>
 #include <chrono>
-#include <csignal>
 #include <optional>
 #include <string_view>
 
@@ -13,6 +10,7 @@
 #include "app/cli/options.h"
 #include "app/cli/progress_line.h"
 #include "app/cli/standard_input.h"
+#include "app/cli/stop_signals.h"
 #include "discover/discover.h"
 #include "discover/discover_limits.h"
 #include "discover/discovery_files.h"
@@ -244,46 +242,6 @@ private:
     int m_shownRound = 0;
 };
 
-// The signal that asked the running discovery to stop, or 0. Set by the handler, which does nothing else.
-std::atomic<int> g_stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only touch a lock-free flag");
-
-void NoteStopSignal(int signal) { g_stopSignal.store(signal); }
-
-// While it lives, Ctrl-C (SIGINT) and SIGTERM ask the discovery to stop at its next progress
-// call instead of ending the program, so that its unfinished folder is removed; a second
-// signal of the same kind ends the program at once. A signal the program was started to ignore stays ignored.
-class StopSignals {
-public:
-    StopSignals()
-    {
-        g_stopSignal.store(0);
-        struct sigaction action {};
-        action.sa_handler = NoteStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART | SA_RESETHAND;
-        for (std::size_t i = 0; i < kSignals.size(); ++i) {
-            sigaction(kSignals[i], nullptr, &m_previous[i]);
-            if (m_previous[i].sa_handler != SIG_IGN)
-                sigaction(kSignals[i], &action, nullptr);
-        }
-    }
-    ~StopSignals()
-    {
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            sigaction(kSignals[i], &m_previous[i], nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    // The signal received, or 0.
-    static int Received() { return g_stopSignal.load(); }
-
-private:
-    static constexpr std::array<int, 2> kSignals = {SIGINT, SIGTERM};
-    std::array<struct sigaction, 2> m_previous{};
-};
-
 // Runs the discovery and reports it: warnings and refusals on stderr, the summary on stdout.
 int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, bool fromStandardInput,
              OutputFolder& folder, bool quiet, const CommandStreams& io)
@@ -304,7 +262,7 @@ int Discover(const DiscoverSettings& settings, const DiscoverOptions& options, b
         io.err << "kalvo: warning: " << warning << "\n";
     if (refusal && StopSignals::Received() != 0) {
         io.err << "kalvo: discover interrupted; nothing was written\n";
-        return 128 + StopSignals::Received();  // as the shell reports a program a signal ended
+        return StopSignals::ExitStatus();
     }
     if (refusal) {
         io.err << "kalvo: " << refusal->message << "\n";

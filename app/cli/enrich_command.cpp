@@ -11,6 +11,7 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/options.h"
 #include "app/cli/progress_line.h"
+#include "app/cli/stop_signals.h"
 #include "app/cli/standard_input.h"
 #include "discover/enrich_files.h"
 #include "discover/input_checks.h"
@@ -210,11 +211,11 @@ EnrichProgress ProgressOn(ProgressLine& line)
     const auto started = std::chrono::steady_clock::now();
     return [&line, started](int done, int total) {
         if (!line.Enabled() || (!line.IntervalPassed(std::chrono::milliseconds(200)) && done < total))
-            return true;
+            return StopSignals::Received() == 0;
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         line.Draw("enrich: motifs " + std::to_string(done) + " of " + std::to_string(total) + ", " + Clock(elapsed) +
                   " elapsed");
-        return true;
+        return StopSignals::Received() == 0;
     };
 }
 
@@ -222,6 +223,8 @@ EnrichProgress ProgressOn(ProgressLine& line)
 int Enrich(EnrichRecord& record, const EnrichInputs& inputs, OutputFolder& folder, bool force, bool quiet,
            const CommandStreams& io)
 {
+    // From the folder's claim to its commit, a signal stops the scan and the folder goes.
+    const StopSignals stopSignals;
     if (auto refusal = folder.Claim(record.inputPath, record.controlPath, force, false)) {
         io.err << "kalvo: " << refusal->message << "\n";
         return kExitRefused;
@@ -236,6 +239,10 @@ int Enrich(EnrichRecord& record, const EnrichInputs& inputs, OutputFolder& folde
                                                  PrepareScan(inputs.controls.sequences), record.settings,
                                                  ProgressOn(line));
     line.Clear();
+    if (StopSignals::Received() != 0) {
+        io.err << "kalvo: enrich interrupted; nothing was written\n";
+        return StopSignals::ExitStatus();
+    }
     const std::vector<KnownMotif>& motifs = inputs.database.motifs;
     for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"enrich.tsv", EnrichTable(record, motifs, result)},
                                       {"summary.json", EnrichSummaryJson(record, motifs, result)},

@@ -11,6 +11,7 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/options.h"
 #include "app/cli/progress_line.h"
+#include "app/cli/stop_signals.h"
 #include "discover/known/fasta_scan.h"
 #include "discover/known/motif_database.h"
 #include "discover/known/motif_file.h"
@@ -254,9 +255,16 @@ int Scan(const ScanOptions& options, const std::string& motifSource, const std::
     ProgressLine line(io.err, io.errIsTerminal && !quiet);
     ScanProgressText text(line, fasta);
     FastaScanTally tally;
-    const Outcome refusal = ScanFasta(request, output, tally, [&](const FastaScanTally& t) { return text.Show(t); });
+    const StopSignals stopSignals;
+    const Outcome refusal = ScanFasta(request, output, tally, [&](const FastaScanTally& t) {
+        return text.Show(t) && StopSignals::Received() == 0;
+    });
     line.Clear();
     io.out << std::flush;
+    if (refusal && StopSignals::Received() != 0) {
+        io.err << "kalvo: scan interrupted" << (options.output ? "; nothing was written" : "") << "\n";
+        return StopSignals::ExitStatus();
+    }
     if (refusal) {
         io.err << "kalvo: " << (options.output ? "nothing written: " : "") << refusal->message << "\n";
         return kExitRefused;

@@ -326,5 +326,43 @@ TEST(ConcurrentDiscoveries, ASecondWriterIsRefusedNamingTheProcessThatWrites)
     EXPECT_EQ(Kalvo({"discover", fasta, "-w", "10", "--restarts", "1", "-n", "20", "-o", out, "-q"}).status, 0);
 }
 
+// Files of a folder whose names start with `prefix`.
+std::vector<std::string> NamesStartingWith(const fs::path& folder, const std::string& prefix)
+{
+    std::vector<std::string> names;
+    for (const std::string& name : Entries(folder))
+        if (name.starts_with(prefix))
+            names.push_back(name);
+    return names;
+}
+
+TEST(InterruptedCommands, EnrichAndScanStoppedByCtrlCLeaveNothingBehind)
+{
+    const TempDir dir;
+    // Enrich: the whole bundled collection over a thousand peaks takes seconds at one job.
+    dir.Write("peaks.fa", MakeSet(1000, 500, true, 3).fasta);
+    const pid_t enrich = StartKalvo(dir.path(), {"enrich", "peaks.fa", "-j", "1", "-o", "out", "-q"}, "enrich");
+    ASSERT_TRUE(Eventually([&] { return !Partials(dir.path(), "out").empty(); }));
+    ::kill(enrich, SIGINT);
+    EXPECT_EQ(ExitStatus(WaitFor(enrich)), 130) << ReadBytes(dir.File("enrich.err"));
+    EXPECT_THAT(ReadBytes(dir.File("enrich.err")), HasSubstr("kalvo: enrich interrupted; nothing was written"));
+    EXPECT_TRUE(Partials(dir.path(), "out").empty());
+    EXPECT_FALSE(fs::exists(dir.File("out")));
+
+    // Scan: tens of millions of letters; the sites file never appears and its temporary file goes.
+    std::string genome = ">chr1\n";
+    for (int line = 0; line < 500000; ++line)
+        genome += "ACGTTGCATGCAGTCAGGATCCATGACGTCATTGCAAGCTTGCATCAGTTGACATGCAAGT\n";
+    dir.Write("genome.fa", genome);
+    const pid_t scan = StartKalvo(dir.path(), {"scan", "jaspar", "genome.fa", "--motif", "ctcf", "-j", "1", "-o",
+                                               "sites.tsv", "-q"},
+                                  "scan");
+    ASSERT_TRUE(Eventually([&] { return !NamesStartingWith(dir.path(), "sites.tsv.kalvo-").empty(); }));
+    ::kill(scan, SIGTERM);
+    EXPECT_EQ(ExitStatus(WaitFor(scan)), 143) << ReadBytes(dir.File("scan.err"));
+    EXPECT_THAT(ReadBytes(dir.File("scan.err")), HasSubstr("kalvo: scan interrupted; nothing was written"));
+    EXPECT_TRUE(NamesStartingWith(dir.path(), "sites.tsv").empty());
+}
+
 }  // namespace
 }  // namespace kalvo::testing
