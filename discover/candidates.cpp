@@ -155,19 +155,28 @@ std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results)
     return clusters;
 }
 
+std::size_t SupportNeeded(const ScoringSets& sets, std::size_t restartsInRound)
+{
+    return !HoldsOut(sets) && restartsInRound > 1 ? 2 : 1;
+}
+
 std::vector<ChosenCandidate> RankCandidates(const ScoringSets& sets, const std::vector<RestartResult>& results,
                                             const std::vector<Cluster>& clusters,
-                                            const std::vector<MotifShares>& reported)
+                                            const std::vector<MotifShares>& reported, std::size_t support)
 {
     constexpr std::size_t kClustersTrimmed = 3;
     std::vector<ChosenCandidate> ranked;
-    for (std::size_t c = 0; c < clusters.size() && ranked.size() < kClustersTrimmed; ++c) {
+    std::size_t supported = 0;
+    for (std::size_t c = 0; c < clusters.size() && supported < kClustersTrimmed; ++c) {
         const RestartResult& restart = results[clusters[c].representative];
         const bool seen = std::any_of(reported.begin(), reported.end(), [&](const MotifShares& shares) {
             return MotifSimilarity(shares, restart.summary.probs) >= kSameMotifSimilarity;
         });
-        if (!seen)
-            ranked.push_back(ChosenCandidate{BestForm(sets, restart), c});
+        if (seen)
+            continue;
+        ranked.push_back(ChosenCandidate{BestForm(sets, restart), c});
+        if (clusters[c].members.size() >= support)
+            ++supported;
     }
     // Ties keep the clusters' order, as the first best candidate was always the one chosen.
     std::stable_sort(ranked.begin(), ranked.end(), [](const ChosenCandidate& a, const ChosenCandidate& b) {
