@@ -9,6 +9,7 @@
 #include "discover/discover.h"
 #include "discover/planted_set.h"
 #include "temp_files.h"
+#include "util/sequence_text.h"
 
 namespace kalvo {
 namespace {
@@ -70,6 +71,31 @@ TEST(Discover, FindsThePlantedMotifCallsItsSitesAndStops)
     EXPECT_GT(discovery.testTargets, 0);
     EXPECT_EQ(discovery.trainingTargets + discovery.testTargets, 60);
     EXPECT_TRUE(discovery.nullRestarts.empty());  // held-out targets need no null restarts
+}
+
+TEST(Discover, TrimmingCutsTheFlanksAndKeepsThePlantedWordWhole)
+{
+    // A 10-letter word planted whole, searched at width 16: the reported motif
+    // loses flank columns but none of the word, with held-out targets (60) and without (30).
+    const std::string word = testing::kPlanted;
+    for (const int sequences : {60, 30}) {
+        const TempDir dir;
+        DiscoverSettings settings =
+            QuickSettings(dir.Write("in.fa", MakeSet(sequences, 150, true, 11).fasta), (dir.path() / "out").string());
+        settings.widths = {16};
+        settings.motifs = 1;
+        Discovery discovery;
+        const auto refusal = RunDiscovery(settings, false, discovery);
+        ASSERT_FALSE(refusal) << refusal->message;
+        ASSERT_EQ(discovery.motifs.size(), 1u) << sequences;
+        const DiscoveredMotif& motif = discovery.motifs[0];
+        EXPECT_LT(motif.width, 16) << sequences << ": " << motif.consensus;
+        EXPECT_GE(motif.width, static_cast<int>(word.size())) << motif.consensus;
+        EXPECT_EQ(motif.trimmedLeft + motif.trimmedRight, 16 - motif.width);
+        const bool whole = motif.consensus.find(word) != std::string::npos ||
+                           motif.consensus.find(ReverseComplement(word)) != std::string::npos;
+        EXPECT_TRUE(whole) << sequences << ": " << motif.consensus;
+    }
 }
 
 TEST(Discover, NothingIsSignificantWithoutAMotif)
