@@ -1,5 +1,5 @@
 // discover/candidates.h: a round's restarts merged into candidate motifs, and the candidate
-// a round reports: trimmed of uninformative ends and refitted to its own sites when that separates better.
+// a round reports: trimmed to its core and refitted to its own sites when that separates better.
 #pragma once
 #include <cstddef>
 #include <optional>
@@ -10,9 +10,10 @@
 
 namespace kalvo {
 
-// Forms in which a restart's motif can be tested: as found, three trims, refitted.
-// The E-value counts every form of every restart, since which forms are scored
-// depends on the scores themselves.
+// Forms in which a restart's motif is counted as tested: as found, three for its
+// trims, refitted. The trims are nested cuts of one motif whose tests move
+// together, so however many are tried they count as three. The E-value counts
+// these forms for every restart, since which forms are scored depends on the scores themselves.
 inline constexpr int kFormsTested = 5;
 
 // A merged motif in the making: its best restart and how many restarts agree.
