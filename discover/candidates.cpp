@@ -40,39 +40,102 @@ RunSummary SummaryOfModel(const RunSummary& summary, const MotifModel& model)
     return motif;
 }
 
-// The restart's motif as found, or its best trim.
+// Whether a column's letters at the motif's sites are what its background gives
+// by chance: a G-test of their counts against the background at the 5% level.
+bool FitsBackground(const MotifModel& model, int column)
+{
+    constexpr double kChiSquare3Df5Percent = 7.815;
+    const auto& counts = model.counts[static_cast<std::size_t>(column)];
+    const double sites = static_cast<double>(counts[0] + counts[1] + counts[2] + counts[3]);
+    double g = 0.0;
+    for (std::size_t b = 0; b < 4; ++b)
+        if (counts[b] > 0 && model.bgFreq[b] > 0.0)
+            g += 2.0 * counts[b] * std::log(counts[b] / (sites * model.bgFreq[b]));
+    return g < kChiSquare3Df5Percent;
+}
+
+// The restart's motif cut to its core: end columns go, one at a time, while
+// the motif separates targets from controls as well as its best form so far.
+// Long by design: the two ways of cutting share the form kept so far and its p-value.
 Candidate Trimmed(const ScoringSets& sets, const RestartResult& restart)
 {
     Candidate best{restart.model, restart.summary, restart.separation, 0, 0};
-    // Columns at the ends that carry almost no information are cut when the motif then separates better.
-    constexpr double kUninformativeBits = 0.3;
+    // Two forms whose p-values differ by less than this test alike, and the
+    // narrower is kept: a motif's flanks should not stay for a chance gain.
+    constexpr double kAlikeDecades = 0.3;
     constexpr int kNarrowest = 5;
     const auto& probs = restart.summary.probs;
+    const int width = restart.model.width;
+    double bestLog10P = restart.separation.log10P;
+    // Measured on the sequences it was fitted to, as in a set too small to hold
+    // some out, a motif's chance columns fit its own sites and seem to separate:
+    // there an end column whose letters the background explains goes too.
+    const bool fittedSequencesOnly = !HoldsOut(sets);
+    // Only a weak column is cut for testing alike, one under 0.3 bits or one the
+    // background explains: a planted word whose orientation the sampler mixed has end
+    // columns of about 0.4 bits that test alike when cut, since the test is saturated
+    // (every target with a site), yet belong to it.
+    constexpr double kUninformativeBits = 0.3;
+    auto cut = [&](int left, int right) {
+        const int column = left > best.left ? best.left : width - 1 - best.right;
+        const bool explained = FitsBackground(restart.model, column);
+        const bool chanceColumn = fittedSequencesOnly && explained;
+        if (!explained && ColumnBits(probs[static_cast<std::size_t>(column)]) >= kUninformativeBits)
+            return false;
+        MotifModel model = TrimModel(restart.model, left, right);
+        const Separation separation = Separate(sets, MotifScanner(model));
+        if (!chanceColumn && separation.log10P > bestLog10P + kAlikeDecades)
+            return false;
+        bestLog10P = chanceColumn ? separation.log10P : std::min(bestLog10P, separation.log10P);
+        best.summary = SummaryOfModel(restart.summary, model);
+        best.model = std::move(model);
+        best.separation = separation;
+        best.left = left;
+        best.right = right;
+        return true;
+    };
+    // First the runs of uninformative end columns, cut at once where one column
+    // at a time would meet a chance dip: both runs, or either alone, the narrowest
+    // form that tests like the best of them.
     int left = 0;
     int right = 0;
-    const int width = restart.model.width;
     while (width - left - right > kNarrowest && ColumnBits(probs[static_cast<std::size_t>(left)]) < kUninformativeBits)
         ++left;
     while (width - left - right > kNarrowest &&
            ColumnBits(probs[static_cast<std::size_t>(width - 1 - right)]) < kUninformativeBits)
         ++right;
-    std::vector<std::pair<int, int>> trims;
-    if (left > 0 || right > 0)
-        trims.emplace_back(left, right);
+    std::vector<std::pair<int, int>> runs;
     if (left > 0 && right > 0) {
-        trims.emplace_back(left, 0);
-        trims.emplace_back(0, right);
+        runs.emplace_back(left, 0);
+        runs.emplace_back(0, right);
     }
-    for (const auto& [cutLeft, cutRight] : trims) {
-        MotifModel model = TrimModel(restart.model, cutLeft, cutRight);
-        const Separation separation = Separate(sets, MotifScanner(model));
-        if (separation.log10P < best.separation.log10P) {
-            best.summary = SummaryOfModel(restart.summary, model);
-            best.model = std::move(model);
-            best.separation = separation;
-            best.left = cutLeft;
-            best.right = cutRight;
-        }
+    if (left > 0 || right > 0)
+        runs.emplace_back(left, right);
+    std::vector<Separation> runSeparations;
+    for (const auto& [cutLeft, cutRight] : runs) {
+        runSeparations.push_back(Separate(sets, MotifScanner(TrimModel(restart.model, cutLeft, cutRight))));
+        bestLog10P = std::min(bestLog10P, runSeparations.back().log10P);
+    }
+    for (std::size_t r = runs.size(); r-- > 0;) {  // narrowest first
+        if (runSeparations[r].log10P > bestLog10P + kAlikeDecades)
+            continue;
+        MotifModel model = TrimModel(restart.model, runs[r].first, runs[r].second);
+        best.summary = SummaryOfModel(restart.summary, model);
+        best.model = std::move(model);
+        best.separation = runSeparations[r];
+        best.left = runs[r].first;
+        best.right = runs[r].second;
+        break;
+    }
+    // Then one column at a time, the end with less information first, until neither end can go.
+    while (width - best.left - best.right > kNarrowest) {
+        const bool leftFirst = ColumnBits(probs[static_cast<std::size_t>(best.left)]) <=
+                               ColumnBits(probs[static_cast<std::size_t>(width - 1 - best.right)]);
+        left = best.left;
+        right = best.right;
+        if (!cut(left + (leftFirst ? 1 : 0), right + (leftFirst ? 0 : 1)) &&
+            !cut(left + (leftFirst ? 0 : 1), right + (leftFirst ? 1 : 0)))
+            break;
     }
     return best;
 }
@@ -155,19 +218,28 @@ std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results)
     return clusters;
 }
 
+std::size_t SupportNeeded(const ScoringSets& sets, std::size_t restartsInRound)
+{
+    return !HoldsOut(sets) && restartsInRound > 1 ? 2 : 1;
+}
+
 std::vector<ChosenCandidate> RankCandidates(const ScoringSets& sets, const std::vector<RestartResult>& results,
                                             const std::vector<Cluster>& clusters,
-                                            const std::vector<MotifShares>& reported)
+                                            const std::vector<MotifShares>& reported, std::size_t support)
 {
     constexpr std::size_t kClustersTrimmed = 3;
     std::vector<ChosenCandidate> ranked;
-    for (std::size_t c = 0; c < clusters.size() && ranked.size() < kClustersTrimmed; ++c) {
+    std::size_t supported = 0;
+    for (std::size_t c = 0; c < clusters.size() && supported < kClustersTrimmed; ++c) {
         const RestartResult& restart = results[clusters[c].representative];
         const bool seen = std::any_of(reported.begin(), reported.end(), [&](const MotifShares& shares) {
             return MotifSimilarity(shares, restart.summary.probs) >= kSameMotifSimilarity;
         });
-        if (!seen)
-            ranked.push_back(ChosenCandidate{BestForm(sets, restart), c});
+        if (seen)
+            continue;
+        ranked.push_back(ChosenCandidate{BestForm(sets, restart), c});
+        if (clusters[c].members.size() >= support)
+            ++supported;
     }
     // Ties keep the clusters' order, as the first best candidate was always the one chosen.
     std::stable_sort(ranked.begin(), ranked.end(), [](const ChosenCandidate& a, const ChosenCandidate& b) {

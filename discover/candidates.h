@@ -1,5 +1,5 @@
 // discover/candidates.h: a round's restarts merged into candidate motifs, and the candidate
-// a round reports: trimmed of uninformative ends and refitted to its own sites when that separates better.
+// a round reports: trimmed to its core and refitted to its own sites when that separates better.
 #pragma once
 #include <cstddef>
 #include <optional>
@@ -10,9 +10,10 @@
 
 namespace kalvo {
 
-// Forms in which a restart's motif can be tested: as found, three trims, refitted.
-// The E-value counts every form of every restart, since which forms are scored
-// depends on the scores themselves.
+// Forms in which a restart's motif is counted as tested: as found, three for its
+// trims, refitted. The trims are nested cuts of one motif whose tests move
+// together, so however many are tried they count as three. The E-value counts
+// these forms for every restart, since which forms are scored depends on the scores themselves.
 inline constexpr int kFormsTested = 5;
 
 // A merged motif in the making: its best restart and how many restarts agree.
@@ -44,11 +45,17 @@ Candidate BestForm(const ScoringSets& sets, const RestartResult& restart);
 // Restarts that found a site, best first; each joins the first cluster whose best restart it matches.
 std::vector<Cluster> ClusterRestarts(const std::vector<RestartResult>& results);
 
+// Restarts that must agree on a motif before it is reported: on a set too small
+// to hold some out, two when the round ran more than one, since a motif measured
+// on the sequences it was fitted to may be one sampler's chance find; otherwise one.
+std::size_t SupportNeeded(const ScoringSets& sets, std::size_t restartsInRound);
+
 // The merged motifs not like one reported before, after trimming their ends
-// and refitting, best first; only the first few such clusters are tried.
+// and refitting, best first; only the first few such clusters with `support` restarts are tried
+// (those with fewer are ranked too, to be set aside, but do not count).
 std::vector<ChosenCandidate> RankCandidates(const ScoringSets& sets, const std::vector<RestartResult>& results,
                                             const std::vector<Cluster>& clusters,
-                                            const std::vector<MotifShares>& reported);
+                                            const std::vector<MotifShares>& reported, std::size_t support = 1);
 
 // The best of RankCandidates.
 std::optional<ChosenCandidate> ChooseCandidate(const ScoringSets& sets, const std::vector<RestartResult>& results,

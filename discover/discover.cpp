@@ -115,6 +115,8 @@ private:
     RepeatVerdict JudgeCandidate(const Candidate& candidate) const;
     // Lists a significant repeat apart from the ranked motifs and masks its sites, so the next round looks past it.
     void ListLowComplexity(const Candidate& repeat, const RepeatVerdict& verdict, double log10E);
+    // Records a significant motif that too few restarts found; it is not reported nor masked.
+    void SetAside(const Candidate& lone, const Cluster& cluster, std::size_t restarts, double log10E);
     void ReportMotif(const Candidate& chosen, const Cluster& cluster, std::vector<RestartResult>& results,
                      double log10E);
 
@@ -124,6 +126,7 @@ private:
     ProgressTally m_tally;
     ScoringSets m_sets;
     std::vector<MotifShares> m_reported;  // motifs of the earlier rounds
+    std::vector<MotifShares> m_setAside;  // lone motifs set aside so far
     int m_tests = 0;
     std::int64_t m_restartsStarted = 0;
     int m_nullRounds = 0;
@@ -327,23 +330,33 @@ double DiscoveryRun::Log10E(double log10P) const
 bool DiscoveryRun::ReportRound(std::vector<RestartResult>& results)
 {
     const std::vector<Cluster> clusters = ClusterRestarts(results);
-    const std::vector<ChosenCandidate> ranked = RankCandidates(m_sets, results, clusters, m_reported);
+    const std::size_t support = SupportNeeded(m_sets, results.size());
+    const std::vector<ChosenCandidate> ranked = RankCandidates(m_sets, results, clusters, m_reported, support);
     for (RestartResult& result : results)
         result.record.log10EValue = Log10E(result.separation.log10P);
-    // The best candidate that is no tandem repeat is the round's motif; the repeats ranked above it are set apart.
-    const ChosenCandidate* chosen = nullptr;
-    std::vector<std::pair<const ChosenCandidate*, RepeatVerdict>> repeats;
-    for (const ChosenCandidate& candidate : ranked) {
-        RepeatVerdict verdict = m_settings.keepLowComplexity ? RepeatVerdict{} : JudgeCandidate(candidate.candidate);
-        if (!verdict.repeat) {
-            chosen = &candidate;
-            break;
-        }
-        repeats.emplace_back(&candidate, std::move(verdict));
-    }
     auto significantAt = [this](const Candidate& candidate, double log10E) {
         return candidate.separation.targetHits > 0 && log10E <= std::log10(m_settings.evalueThreshold);
     };
+    // The best candidate that is no tandem repeat and that enough restarts found is the
+    // round's motif; the repeats ranked above it are listed apart, the lone motifs set aside.
+    const ChosenCandidate* chosen = nullptr;
+    std::vector<std::pair<const ChosenCandidate*, RepeatVerdict>> repeats;
+    bool setAside = false;
+    for (const ChosenCandidate& candidate : ranked) {
+        RepeatVerdict verdict = m_settings.keepLowComplexity ? RepeatVerdict{} : JudgeCandidate(candidate.candidate);
+        if (verdict.repeat) {
+            repeats.emplace_back(&candidate, std::move(verdict));
+        } else if (clusters[candidate.cluster].members.size() < support) {
+            const double loneLog10E = Log10E(candidate.candidate.separation.log10P);
+            if (significantAt(candidate.candidate, loneLog10E)) {
+                SetAside(candidate.candidate, clusters[candidate.cluster], results.size(), loneLog10E);
+                setAside = true;
+            }
+        } else {
+            chosen = &candidate;
+            break;
+        }
+    }
     const double log10E = chosen ? Log10E(chosen->candidate.separation.log10P) : 0.0;
     const bool significant = chosen && significantAt(chosen->candidate, log10E);
     if (significant)
@@ -358,12 +371,24 @@ bool DiscoveryRun::ReportRound(std::vector<RestartResult>& results)
     }
     if (!significant && chosen)
         m_discovery.nextBestLog10EValue = log10E;
-    else if (!significant && !repeatsListed && !ranked.empty())
+    else if (!significant && !repeatsListed && !setAside && !ranked.empty())
         m_discovery.nextBestLog10EValue = Log10E(ranked.front().candidate.separation.log10P);
     for (const RestartResult& result : results)
         m_discovery.restarts.push_back(result.record);
     m_discovery.motifsTested = m_tests;
     return significant || repeatsListed;
+}
+
+void DiscoveryRun::SetAside(const Candidate& lone, const Cluster& cluster, std::size_t restarts, double log10E)
+{
+    // A lone motif left unmasked can be found alone again in the next round: it is listed once.
+    for (const MotifShares& shares : m_setAside)
+        if (MotifSimilarity(shares, lone.summary.probs) >= kSameMotifSimilarity)
+            return;
+    m_setAside.push_back(lone.summary.probs);
+    m_discovery.setAside.push_back(SetAsideMotif{lone.summary.consensus, lone.model.width, log10E,
+                                                 static_cast<int>(cluster.members.size()),
+                                                 static_cast<int>(restarts), m_round});
 }
 
 RepeatVerdict DiscoveryRun::JudgeCandidate(const Candidate& candidate) const

@@ -149,6 +149,18 @@ struct LowComplexityMotif {
     std::string reason;             // one line: why it is taken for a repeat
 };
 
+// A significant motif of a set too small to hold some out that too few of its
+// round's restarts found: measured on the sequences it was fitted to, one
+// sampler's chance motif can look significant there. Never reported.
+struct SetAsideMotif {
+    std::string consensus;
+    int width = 0;
+    double log10EValue = 0.0;
+    int foundBy = 0;                // restarts merged into it
+    int restarts = 0;               // restarts of its round
+    int round = 0;
+};
+
 struct Discovery {
     DiscoverSettings settings;
     std::vector<std::string> targetNames;     // header lines without '>'
@@ -178,6 +190,8 @@ struct Discovery {
     std::vector<LowComplexityMotif> lowComplexity;
     // None with --no-known, or when the motifs are not named after known ones.
     std::optional<KnownEnrichment> knownEnrichment;
+    // Significant motifs of a small set found by one restart alone, in the order found.
+    std::vector<SetAsideMotif> setAside;
 };
 
 }  // namespace kalvo

@@ -10,6 +10,7 @@
 #include "discover/html_report.h"
 #include "discover/known_section.h"
 #include "discover/motif_naming.h"
+#include "discover/scoring_sets.h"
 #include "report/formats.h"
 #include "report/sequence_logo.h"
 #include "util/json_writer.h"
@@ -276,6 +277,17 @@ std::string LowComplexityLines(const Discovery& discovery)
     return out;
 }
 
+// The text summary's lines on the lone motifs set aside; empty when there are none.
+std::string SetAsideLines(const Discovery& discovery)
+{
+    std::string out;
+    for (const SetAsideMotif& lone : discovery.setAside)
+        out += "Set aside: " + lone.consensus + " (E = " + FormatEValue(lone.log10EValue) + "), found by " +
+               std::to_string(lone.foundBy) + " of " + Plural(lone.restarts, "restart") +
+               " only: a set under " + std::to_string(kMinSequencesForHoldOut) + " sequences needs two to agree\n";
+    return out;
+}
+
 }  // namespace
 
 std::string DiscoverySummaryJson(const Discovery& discovery)
@@ -453,6 +465,7 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
     }
     out += KnownSectionText(discovery);
     out += LowComplexityLines(discovery);
+    out += SetAsideLines(discovery);
 
     out += "\nFiles in " + (outputDir.empty() ? std::string(".") : outputDir) + ":\n";
     out += "  index.html            all of it as one page: open it in a web browser\n";

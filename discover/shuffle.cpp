@@ -6,6 +6,8 @@
 // order, and the walk follows the exits in that order.
 #include "discover/shuffle.h"
 
+#include <algorithm>
+
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -141,6 +143,22 @@ std::string ShuffleAroundRunsOfN(std::string_view sequence, ShuffleRandom& rando
     return shuffled;
 }
 
+std::string ShuffleInWindows(std::string_view sequence, ShuffleRandom& random)
+{
+    const std::size_t windows = std::max<std::size_t>(1, sequence.size() / kShuffleWindow);
+    if (windows == 1)
+        return ShuffleAroundRunsOfN(sequence, random);
+    std::string shuffled;
+    shuffled.reserve(sequence.size());
+    for (std::size_t w = 0; w < windows; ++w) {
+        // Evenly spaced bounds: every window holds kShuffleWindow to 2·kShuffleWindow − 1 residues.
+        const std::size_t start = sequence.size() * w / windows;
+        const std::size_t end = sequence.size() * (w + 1) / windows;
+        shuffled += ShuffleAroundRunsOfN(sequence.substr(start, end - start), random);
+    }
+    return shuffled;
+}
+
 std::vector<std::string> ShuffledControls(const std::vector<std::string>& sequences, int copies,
                                           std::uint64_t seed)
 {
@@ -151,7 +169,7 @@ std::vector<std::string> ShuffledControls(const std::vector<std::string>& sequen
     ShuffleRandom random(seed);
     for (int c = 0; c < copies; ++c)
         for (const std::string& sequence : sequences)
-            controls.push_back(ShuffleAroundRunsOfN(sequence, random));
+            controls.push_back(ShuffleInWindows(sequence, random));
     return controls;
 }
 

@@ -1,5 +1,6 @@
 // discover/shuffle.h: shuffled copies of sequences that keep every dinucleotide count, for the control set.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,7 +30,16 @@ std::string ShuffleDinucleotides(std::string_view sequence, ShuffleRandom& rando
 // usable length. A sequence without N is shuffled exactly as ShuffleDinucleotides shuffles it.
 std::string ShuffleAroundRunsOfN(std::string_view sequence, ShuffleRandom& random);
 
-// `copies` shuffles (ShuffleAroundRunsOfN) of every sequence from one generator seeded with `seed`, copy-major:
+// Residues of the windows a long sequence is shuffled in, so that its local
+// composition (a GC-rich island, an AT-rich stretch) stays where it was.
+inline constexpr std::size_t kShuffleWindow = 150;
+
+// ShuffleAroundRunsOfN of each of the evenly spaced windows of 150 to 299 residues a sequence
+// divides into (a shorter sequence is one window). Each window keeps its dinucleotide counts
+// and its first and last letters, so the whole sequence keeps its own too.
+std::string ShuffleInWindows(std::string_view sequence, ShuffleRandom& random);
+
+// `copies` shuffles (ShuffleInWindows) of every sequence from one generator seeded with `seed`, copy-major:
 // element c·n + i is copy c of sequence i (n sequences). Empty when copies <= 0.
 std::vector<std::string> ShuffledControls(const std::vector<std::string>& sequences, int copies,
                                           std::uint64_t seed);

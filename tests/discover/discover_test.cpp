@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <random>
 
 #include "discover/discover.h"
 #include "discover/planted_set.h"
 #include "temp_files.h"
+#include "util/sequence_text.h"
 
 namespace kalvo {
 namespace {
@@ -70,6 +72,56 @@ TEST(Discover, FindsThePlantedMotifCallsItsSitesAndStops)
     EXPECT_GT(discovery.testTargets, 0);
     EXPECT_EQ(discovery.trainingTargets + discovery.testTargets, 60);
     EXPECT_TRUE(discovery.nullRestarts.empty());  // held-out targets need no null restarts
+}
+
+TEST(Discover, TrimmingKeepsThePlantedWordWhole)
+{
+    // A 10-letter word planted whole, searched at width 16: whatever flank columns
+    // the reported motif loses, it keeps all of the word, with held-out targets (60) and without (30).
+    const std::string word = testing::kPlanted;
+    for (const int sequences : {60, 30}) {
+        const TempDir dir;
+        DiscoverSettings settings =
+            QuickSettings(dir.Write("in.fa", MakeSet(sequences, 150, true, 11).fasta), (dir.path() / "out").string());
+        settings.widths = {16};
+        settings.motifs = 1;
+        Discovery discovery;
+        const auto refusal = RunDiscovery(settings, false, discovery);
+        ASSERT_FALSE(refusal) << refusal->message;
+        ASSERT_EQ(discovery.motifs.size(), 1u) << sequences;
+        const DiscoveredMotif& motif = discovery.motifs[0];
+        EXPECT_GE(motif.width, static_cast<int>(word.size())) << motif.consensus;
+        EXPECT_EQ(motif.trimmedLeft + motif.trimmedRight, 16 - motif.width);
+        const bool whole = motif.consensus.find(word) != std::string::npos ||
+                           motif.consensus.find(ReverseComplement(word)) != std::string::npos;
+        EXPECT_TRUE(whole) << sequences << ": " << motif.consensus;
+    }
+}
+
+TEST(Discover, AGcRichIslandWithoutAMotifGivesNoMotif)
+{
+    // Long AT-rich sequences, each with a GC-rich island in the middle and no
+    // motif: controls shuffled whole spread the island's words over the sequence,
+    // and its GC-rich words looked like a motif at E = 1e-17; shuffled in windows they do not.
+    std::mt19937 draw(5);
+    auto stretch = [&](int length, double gc) {
+        std::string letters;
+        for (int i = 0; i < length; ++i)
+            letters += (draw() % 1000 < gc * 1000) ? "GC"[draw() % 2] : "AT"[draw() % 2];
+        return letters;
+    };
+    std::string fasta;
+    for (int s = 0; s < 60; ++s)
+        fasta += ">s" + std::to_string(s) + "\n" + stretch(800, 0.35) + stretch(300, 0.72) + stretch(800, 0.35) + "\n";
+    const TempDir dir;
+    DiscoverSettings settings = QuickSettings(dir.Write("in.fa", fasta), (dir.path() / "out").string());
+    settings.widths = {12};
+    settings.motifs = 1;
+    Discovery discovery;
+    const auto refusal = RunDiscovery(settings, false, discovery);
+    ASSERT_FALSE(refusal) << refusal->message;
+    EXPECT_TRUE(discovery.motifs.empty()) << discovery.motifs.front().consensus;
+    EXPECT_TRUE(discovery.lowComplexity.empty()) << discovery.lowComplexity.front().consensus;
 }
 
 TEST(Discover, NothingIsSignificantWithoutAMotif)

@@ -2,6 +2,8 @@
 // are drawn uniformly, and repeat exactly from their seed.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -169,6 +171,30 @@ TEST(ShuffledControls, ListsCopiesCopyMajorAndRepeatsFromTheSeed)
     EXPECT_NE(ShuffledControls(sequences, 3, 100), controls);
     EXPECT_TRUE(ShuffledControls(sequences, 0, 99).empty());
     EXPECT_TRUE(ShuffledControls(sequences, -2, 99).empty());
+}
+
+TEST(ShuffleInWindows, KeepsEachWindowsDinucleotidesSoAnIslandStaysPut)
+{
+    // 600 AT-only residues, a 300-residue GC-only island, 600 AT-only: 1,500 residues in ten windows of 150.
+    std::mt19937 draw(3);
+    std::string sequence;
+    for (int i = 0; i < 1500; ++i)
+        sequence += (i >= 600 && i < 900) ? "GC"[draw() % 2] : "AT"[draw() % 2];
+    ShuffleRandom random(5);
+    const std::string shuffled = ShuffleInWindows(sequence, random);
+    ASSERT_EQ(shuffled.size(), sequence.size());
+    EXPECT_NE(shuffled, sequence);
+    for (std::size_t start = 0; start < sequence.size(); start += kShuffleWindow)
+        ExpectSameDinucleotidesAndEnds(sequence.substr(start, kShuffleWindow), shuffled.substr(start, kShuffleWindow));
+    ExpectSameDinucleotidesAndEnds(sequence, shuffled);
+    EXPECT_EQ(shuffled.find_first_of("GC"), 600u);
+    EXPECT_EQ(shuffled.find_last_of("GC"), 899u);
+
+    // A sequence shorter than two windows is shuffled whole, as before windows.
+    const std::string shortOne = sequence.substr(500, 2 * kShuffleWindow - 1);
+    ShuffleRandom a(9);
+    ShuffleRandom b(9);
+    EXPECT_EQ(ShuffleInWindows(shortOne, a), ShuffleAroundRunsOfN(shortOne, b));
 }
 
 }  // namespace

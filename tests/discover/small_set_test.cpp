@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "discover/discover.h"
+#include "discover/discovery_files.h"
 #include "discover/planted_set.h"
 #include "model/run_state.h"
 #include "temp_files.h"
@@ -124,6 +125,44 @@ TEST(SmallSets, APlantedMotifIsStillReportedWithItsSites)
         });
     }
     EXPECT_GE(hit, static_cast<int>(set.sites.size()) * 9 / 10);
+}
+
+TEST(SmallSets, AMotifOneRestartFoundAloneIsSetAsideNotReported)
+{
+    // A random set on which one restart's chance motif, measured on the very
+    // sequences it was fitted to, reaches E = 0.02; no other restart finds it.
+    {
+        const TempDir dir;
+        DiscoverSettings settings =
+            SmallSetSettings(dir.Write("in.fa", MakeSet(20, 200, false, 306).fasta), dir.File("out"), 306);
+        Discovery discovery;
+        const auto refusal = RunDiscovery(settings, false, discovery);
+        ASSERT_FALSE(refusal) << refusal->message;
+        EXPECT_TRUE(discovery.motifs.empty()) << discovery.motifs.front().consensus;
+        ASSERT_EQ(discovery.setAside.size(), 1u);
+        const SetAsideMotif& lone = discovery.setAside[0];
+        EXPECT_LE(lone.log10EValue, std::log10(0.05));
+        EXPECT_EQ(lone.foundBy, 1);
+        EXPECT_EQ(lone.restarts, 6);
+        const std::string text = DiscoveryTextSummary(discovery, "out");
+        EXPECT_NE(text.find("Set aside: " + lone.consensus), std::string::npos) << text;
+        EXPECT_NE(text.find("found by 1 of 6 restarts only"), std::string::npos) << text;
+    }
+    // At a loose threshold a motif two restarts agree on is reported, the lone ones beside it are not.
+    {
+        const TempDir dir;
+        DiscoverSettings settings =
+            SmallSetSettings(dir.Write("in.fa", MakeSet(20, 200, false, 302).fasta), dir.File("out"), 302);
+        settings.evalueThreshold = 10.0;
+        settings.motifs = 2;
+        Discovery discovery;
+        const auto refusal = RunDiscovery(settings, false, discovery);
+        ASSERT_FALSE(refusal) << refusal->message;
+        ASSERT_FALSE(discovery.motifs.empty());
+        ASSERT_FALSE(discovery.setAside.empty());
+        for (const DiscoveredMotif& motif : discovery.motifs)
+            EXPECT_GE(motif.foundBy, 2) << motif.consensus;
+    }
 }
 
 TEST(SmallSets, NullRestartsAreExactRunsOnShuffledCopiesOfTheTargets)
