@@ -56,7 +56,7 @@ PlantedSets Planted(const std::string& word, const std::string& reverseWord)
 }
 
 const std::vector<KnownMotif> kDatabase = {WordMotif("A1", "CACGTGAC"), WordMotif("B2", "TTGCCAAGGA"),
-                                           WordMotif("C3", "GATAAGGC"), WordMotif("D4", "CCGGAAGTG"),
+                                           WordMotif("C3", "GATAAGGC"), WordMotif("K4", "CCGGAAGTG"),
                                            WordMotif("E5", "TGACTCAT"), WordMotif("F6", "AATTTGCATA")};
 
 TEST(KnownEnrichment, APlantedMotifComesFirstWithTheCountsOfItsSites)
