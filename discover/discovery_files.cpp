@@ -436,8 +436,13 @@ std::string DiscoveryTextSummary(const Discovery& discovery, const std::string& 
     out += "Search:   widths " + JoinedWidths(settings.widths, ", ") + "; " +
            Plural(settings.restarts, "restart") + " per width and round, " + std::to_string(settings.iterations) +
            " iterations, seed " + std::to_string(settings.seed) + "\n";
-    out += "          " + Plural(discovery.motifsTested, "motif") + " tested against the controls (every form\n"
-           "          of every restart's motif counts in the E-values)\n\n";
+    // A small set's E-values come from the null restarts, not from the count of motifs tested.
+    if (discovery.nullRestarts.empty())
+        out += "          " + Plural(discovery.motifsTested, "motif") + " tested against the controls (every form\n"
+               "          of every restart's motif counts in the E-values)\n\n";
+    else
+        out += "          " + Plural(discovery.motifsTested, "motif") + " tested against the controls (E-values:\n"
+               "          the restarts run times the share of null restarts that reach the p-value)\n\n";
 
     const std::optional<double>& nextBest = discovery.nextBestLog10EValue;
     if (discovery.motifs.empty()) {

@@ -227,6 +227,13 @@ TEST(TextSummary, ListsEachMotifWithTheRestartsThatFoundIt)
                                 "   2  CCGGAA         6  1.0e-03         1  2 of 8\n"));
     EXPECT_THAT(text, HasSubstr("cd peaks.kalvo && kalvo run runs/r1-w7-2.params --seed 77"));
     EXPECT_THAT(text, HasSubstr("summary.json"));
+    // How the E-values were reached: by the count of motifs tested, or, on a set too small to
+    // hold some out, by the null restarts.
+    EXPECT_THAT(text, HasSubstr("every form\n          of every restart's motif counts in the E-values"));
+    Discovery small = SmallDiscovery();
+    small.nullRestarts.push_back(NullRestart{});
+    EXPECT_THAT(DiscoveryTextSummary(small, "peaks.kalvo"),
+                HasSubstr("the restarts run times the share of null restarts that reach the p-value"));
     for (const std::string& line : SplitLines(text)) {
         EXPECT_LE(line.size(), 80u) << line;
         EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) { return c >= ' ' && c <= '~'; })) << line;
