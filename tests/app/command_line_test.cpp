@@ -246,7 +246,8 @@ TEST(CommandLineProgress, DrawnOnlyOnATerminalAndNotWhenQuiet)
     const Invocation shown = Kalvo(discover, true);
     ASSERT_EQ(shown.status, 0) << shown.err;
     // One restart, and in a set this small six more on shuffled copies of it.
-    const auto drawn = shown.err.rfind("\rmotif 1 of at most 1: restarts 7 of 7, 0:00 elapsed");
+    // The elapsed time is left out: a slow build (sanitizers) or a busy machine takes seconds.
+    const auto drawn = shown.err.rfind("\rmotif 1 of at most 1: restarts 7 of 7, ");
     ASSERT_NE(drawn, std::string::npos) << shown.err;
     const auto lineEnd = shown.err.find('\r', drawn + 1);
     ASSERT_NE(lineEnd, std::string::npos);
